@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <functional>
+
+// Exit codes of colloqua-cli.
+enum ExitCode
+{
+    ExitOk = 0,
+    ExitFailure = 1,
+    ExitUsage = 2,
+};
+
+// Output channels of one subcommand run; tests and main() hand in their own.
+struct CliStreams
+{
+    QTextStream& out;
+    QTextStream& err;
+};
+
+// A subcommand: `name`, one usage line per form, and the function that runs it with the
+// arguments that follow the subcommand's name. It returns one of ExitCode.
+struct CliCommand
+{
+    QString name;
+    QString usage;
+    QString summary;
+    std::function<int(const QStringList& args, CliStreams& io)> run;
+};
+
+// Each subcommand file registers itself with one static CliRegistration.
+class CliRegistration
+{
+public:
+    explicit CliRegistration(CliCommand command);
+};
+
+const QList<CliCommand>& cliCommands();

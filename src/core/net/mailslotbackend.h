@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Size of the next waiting message and the number of waiting messages of a server mailslot.
+struct MailslotInfo
+{
+    qint64 nextSize = 0;
+    int count = 0;
+};
+
+// The mailslot calls the transport is built on: create the server side, ask what is waiting,
+// read one message, and open-write-close the client side of a remote mailslot.
+// info() may be called from the transport's reader thread; everything else runs on the
+// user-interface thread.
+class MailslotBackend
+{
+public:
+    virtual ~MailslotBackend() = default;
+
+    // Opens the server side of \MAILSLOT\<mailBox>. False when the name is taken or invalid.
+    virtual bool create(const QString& mailBox) = 0;
+    // Closes the server side; waiting messages are discarded.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // What is waiting in the server mailslot. Thread-safe.
+    virtual MailslotInfo info() = 0;
+    // Takes the next waiting message (the mailslot data bytes); empty when none waits.
+    virtual QByteArray read() = 0;
+
+    // Writes one message to \\target\mailslot\<mailBox>; `target` "*" means every computer of
+    // the domain. Failures are silent, as the client side of a mailslot gives no delivery report.
+    virtual void write(const QString& target, const QString& mailBox, const QByteArray& data) = 0;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QDateTime>
+
+// Frames, time stamps and backup names read the time through this seam, so tests can fix it.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+// The local wall clock.
+class SystemClock final : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};

@@ -1,0 +1,47 @@
+#include "dialogprompter.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+DialogPrompter::DialogPrompter(QWidget* parent)
+    : m_parent(parent)
+{
+}
+
+void DialogPrompter::message(Kind kind, const QString& title, const QString& text)
+{
+    const QMessageBox::Icon icon = kind == Kind::Warning ? QMessageBox::Warning
+                                   : kind == Kind::Error ? QMessageBox::Critical
+                                                         : QMessageBox::Information;
+    QMessageBox box(icon, title, text, QMessageBox::Ok, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool DialogPrompter::confirm(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> DialogPrompter::askText(const QString& title, const QString& label, const QString& initial)
+{
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(initial);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+std::optional<QString> DialogPrompter::chooseFile(const QString& title, const QString& directory, const QString& filter)
+{
+    const QString path = QFileDialog::getOpenFileName(m_parent, title, directory, filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
