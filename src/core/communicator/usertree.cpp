@@ -156,7 +156,11 @@ UserTree::UserTree()
     : m_root(new UserTreeNode(nullptr, QString(), 0))
 { }
 
-UserTree::~UserTree() = default;
+UserTree::~UserTree()
+{
+    if (m_root)
+        clear();
+}
 
 UserTree::UserTree(UserTree&& other) noexcept
     : UserTree()

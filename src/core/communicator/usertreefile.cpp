@@ -1,0 +1,172 @@
+#include "usertreefile.h"
+
+#include "ansi.h"
+#include "clock.h"
+#include "fileerror.h"
+#include "stationhome.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <vector>
+
+namespace
+{
+const QString FileName = QStringLiteral("ArvUsuarios.tv");
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("UserTreeFile", text);
+}
+
+int iconFor(const QString& text)
+{
+    if (!EhUsuario(text))
+        return TreeIcon::ClosedGroup;
+    if (EhInvisivel(text))
+        return TreeIcon::Invisible;
+    if (EhDesconectado(text))
+        return TreeIcon::Offline;
+    return TreeIcon::Online;
+}
+
+QString writableText(QString text)
+{
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    qsizetype lead = 0;
+    while (lead < text.size() && (text.at(lead) == QLatin1Char('\t') || text.at(lead) == QLatin1Char(' ')))
+        ++lead;
+    return text.mid(lead);
+}
+
+// A name beside the file that no earlier move took.
+QString asideName(const QString& path, const Clock& clock)
+{
+    const QString base = path + QStringLiteral(".bad-") + clock.now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = base;
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = base + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+} // namespace
+
+namespace UserTreeFile
+{
+QString path(const StationHome& home)
+{
+    return home.dataFile(FileName);
+}
+
+QByteArray toBytes(const UserTree& tree)
+{
+    QByteArray bytes;
+    // Depth first with the depth carried along, however deep a file made the tree.
+    std::vector<std::pair<const UserTreeNode*, qsizetype>> stack;
+    for (int row = tree.topLevelCount() - 1; row >= 0; --row)
+        stack.emplace_back(tree.topLevel(row), 0);
+    while (!stack.empty()) {
+        const auto [node, depth] = stack.back();
+        stack.pop_back();
+        bytes.append(depth, '\t');
+        bytes.append(Ansi::encode(writableText(node->text())));
+        bytes.append(Ansi::LineEnd);
+        for (int row = node->childCount() - 1; row >= 0; --row)
+            stack.emplace_back(node->child(row), depth + 1);
+    }
+    return bytes;
+}
+
+ParseResult fromBytes(QByteArrayView bytes)
+{
+    ParseResult result;
+    // path[d] is the last node placed at depth d.
+    std::vector<UserTreeNode*> path;
+    const QList<QByteArray> lines = Ansi::splitLines(bytes);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray& line = lines.at(i);
+        qsizetype indent = 0;
+        while (indent < line.size() && (line.at(indent) == '\t' || line.at(indent) == ' '))
+            ++indent;
+        // The first node is top level however it is indented.
+        const qsizetype depth = path.empty() ? 0 : indent;
+        if (depth > static_cast<qsizetype>(path.size())) {
+            if (result.badLine == 0)
+                result.badLine = static_cast<int>(i + 1);
+            continue;
+        }
+        const QString text = Ansi::decode(QByteArrayView(line).sliced(indent));
+        UserTreeNode* parent = depth == 0 ? nullptr : path[static_cast<std::size_t>(depth - 1)];
+        path.resize(static_cast<std::size_t>(depth));
+        path.push_back(result.tree.addNode(parent, text, iconFor(text)));
+    }
+    return result;
+}
+
+LoadResult CarregarArvore(const QString& path, const Clock& clock)
+{
+    LoadResult result;
+    QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return result;
+
+    QFile file(path);
+    QString problem;
+    if (file.open(QIODevice::ReadOnly)) {
+        ParseResult parsed = fromBytes(file.readAll());
+        if (file.error() != QFileDevice::NoError)
+            problem = file.errorString();
+        else if (!parsed.ok())
+            problem = tr("linha %1 mais de um nível abaixo da anterior").arg(parsed.badLine);
+        result.tree = std::move(parsed.tree);
+        file.close();
+    } else {
+        problem = file.errorString();
+    }
+    result.tree.markLoaded();
+    if (problem.isEmpty())
+        return result;
+
+    // Moved aside so that the next save, which writes only what was read, loses nothing for good.
+    const QString aside = asideName(path, clock);
+    if (QFile::rename(path, aside))
+        result.movedTo = aside;
+    const QString name = QDir::toNativeSeparators(path);
+    if (result.movedTo.isEmpty()) {
+        result.error = tr("O arquivo da árvore de usuários \"%1\" não pôde ser lido por inteiro (%2).\r"
+                          "A parte legível foi carregada.")
+                           .arg(name, problem);
+    } else {
+        result.error = tr("O arquivo da árvore de usuários \"%1\" não pôde ser lido por inteiro (%2).\r"
+                          "A parte legível foi carregada e o arquivo original foi guardado como \"%3\".")
+                           .arg(name, problem, QDir::toNativeSeparators(result.movedTo));
+    }
+    return result;
+}
+
+void save(const UserTree& tree, const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    const QByteArray bytes = toBytes(tree);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        throw FileError(
+            tr("Não foi possível gravar o arquivo \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+}
+
+void DescarregarArvore(UserTree& master, const QString& path)
+{
+    master.markAllOffline();
+    try {
+        save(master, path);
+    } catch (...) {
+        master.clear();
+        throw;
+    }
+    master.clear();
+}
+} // namespace UserTreeFile
