@@ -52,6 +52,14 @@ void makeTree(const QString& root, const QStringList& entries)
     }
 }
 
+QStringList L(std::initializer_list<const char*> names)
+{
+    QStringList out;
+    for (const char* n : names)
+        out << QString::fromUtf8(n);
+    return out;
+}
+
 QStringList prefixed(const QString& root, const QStringList& relative)
 {
     QStringList out;
@@ -147,12 +155,6 @@ private slots:
         const QStringList tree { QStringLiteral("x.txt"), QStringLiteral("a/"), QStringLiteral("a/a1.txt"),
             QStringLiteral("a/deep/"), QStringLiteral("a/deep/d.txt"), QStringLiteral("b/"),
             QStringLiteral("b/b1.txt") };
-        const auto L = [](std::initializer_list<const char*> names) {
-            QStringList out;
-            for (const char* n : names)
-                out << QString::fromUtf8(n);
-            return out;
-        };
 
         QTest::newRow("three files and a subdirectory")
             << threeAndSub << QString() << all << false << def << L({ "a.txt", "b.dbt", "c.tv" });
@@ -313,17 +315,13 @@ private slots:
         QTest::addColumn<QString>("filtros");
         QTest::addColumn<bool>("recurse");
         QTest::addColumn<QStringList>("passes"); // "pattern|directory" per OnNewPath
-        QTest::newRow("one pattern") << QStringLiteral("*.*") << false << QStringList { QStringLiteral("*.*|") };
-        QTest::newRow("two patterns") << QStringLiteral("*.dbt;*.tv") << false
-                                      << QStringList { QStringLiteral("*.dbt|"), QStringLiteral("*.tv|") };
-        QTest::newRow("empty") << QString() << false << QStringList { QStringLiteral("|") };
-        QTest::newRow("only ;") << QStringLiteral(";") << false
-                                << QStringList { QStringLiteral("|"), QStringLiteral("|") };
+        QTest::newRow("one pattern") << QStringLiteral("*.*") << false << L({ "*.*|" });
+        QTest::newRow("two patterns") << QStringLiteral("*.dbt;*.tv") << false << L({ "*.dbt|", "*.tv|" });
+        QTest::newRow("empty") << QString() << false << L({ "|" });
+        QTest::newRow("only ;") << QStringLiteral(";") << false << L({ "|", "|" });
         QTest::newRow("breadth-first, per pattern")
             << QStringLiteral("*.dbt;*.tv") << true
-            << QStringList { QStringLiteral("*.dbt|"), QStringLiteral("*.dbt|a/"), QStringLiteral("*.dbt|b/"),
-                   QStringLiteral("*.dbt|a/deep/"), QStringLiteral("*.tv|"), QStringLiteral("*.tv|a/"),
-                   QStringLiteral("*.tv|b/"), QStringLiteral("*.tv|a/deep/") };
+            << L({ "*.dbt|", "*.dbt|a/", "*.dbt|b/", "*.dbt|a/deep/", "*.tv|", "*.tv|a/", "*.tv|b/", "*.tv|a/deep/" });
     }
     void filtrosDuringAndAfter()
     {
@@ -332,7 +330,7 @@ private slots:
         QFETCH(QStringList, passes);
 
         QTemporaryDir tmp;
-        makeTree(tmp.path(), { QStringLiteral("a/deep/"), QStringLiteral("b/"), QStringLiteral("x.dbt") });
+        makeTree(tmp.path(), L({ "a/deep/", "b/", "x.dbt" }));
         TOrbFindFile f;
         f.setDiretorio(tmp.path());
         f.setFiltros(filtros);
@@ -364,10 +362,9 @@ private slots:
         QTest::newRow("first call ends every pattern")
             << false << QStringLiteral("*.txt;*.dbt") << 1 << QStringList() << 1;
         QTest::newRow("second directory keeps the first")
-            << true << QStringLiteral("*.*") << 2 << QStringList { QStringLiteral("a.txt"), QStringLiteral("b.dbt") }
-            << 2;
+            << true << QStringLiteral("*.*") << 2 << L({ "a.txt", "b.dbt" }) << 2;
         QTest::newRow("second pattern keeps the first")
-            << false << QStringLiteral("*.txt;*.dbt") << 2 << QStringList { QStringLiteral("a.txt") } << 2;
+            << false << QStringLiteral("*.txt;*.dbt") << 2 << L({ "a.txt" }) << 2;
     }
     void abort()
     {
@@ -378,8 +375,7 @@ private slots:
         QFETCH(int, calls);
 
         QTemporaryDir tmp;
-        makeTree(tmp.path(),
-            { QStringLiteral("a.txt"), QStringLiteral("b.dbt"), QStringLiteral("s/"), QStringLiteral("s/c.txt") });
+        makeTree(tmp.path(), L({ "a.txt", "b.dbt", "s/", "s/c.txt" }));
         TOrbFindFile f;
         f.setDiretorio(tmp.path());
         f.setFiltros(filtros);
@@ -410,7 +406,7 @@ private slots:
     void signalsBracketTheSearch()
     {
         QTemporaryDir tmp;
-        makeTree(tmp.path(), { QStringLiteral("a.txt"), QStringLiteral("b.txt") });
+        makeTree(tmp.path(), L({ "a.txt", "b.txt" }));
         TOrbFindFile f;
         f.setDiretorio(tmp.path());
         f.Execute();
@@ -426,15 +422,14 @@ private slots:
         connect(&f, &TOrbFindFile::AfterExecute, this,
             [&] { events << QStringLiteral("after %1").arg(f.InfoName_Files().size()); });
         f.Execute();
-        QCOMPARE(
-            events, (QStringList { QStringLiteral("before 0"), QStringLiteral("path"), QStringLiteral("after 2") }));
+        QCOMPARE(events, L({ "before 0", "path", "after 2" }));
         verifyAligned(f);
 
         // An empty Diretorio searches nothing, but the search still happens.
         events.clear();
         f.setDiretorio(QString());
         f.Execute();
-        QCOMPARE(events, (QStringList { QStringLiteral("before 0"), QStringLiteral("after 0") }));
+        QCOMPARE(events, L({ "before 0", "after 0" }));
     }
 
     void listSubdirectories_data()
@@ -442,24 +437,15 @@ private slots:
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QString>("dir");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("backups and a file")
-            << QStringList { QStringLiteral("Bk 2/"), QStringLiteral("Bk 1/"), QStringLiteral("x.txt") } << QString()
-            << QStringList { QStringLiteral("Bk 1"), QStringLiteral("Bk 2") };
-        QTest::newRow("trailing slash") << QStringList { QStringLiteral("Bk 1/") } << QStringLiteral("/")
-                                        << QStringList { QStringLiteral("Bk 1") };
+        QTest::newRow("backups and a file") << L({ "Bk 2/", "Bk 1/", "x.txt" }) << QString() << L({ "Bk 1", "Bk 2" });
+        QTest::newRow("trailing slash") << L({ "Bk 1/" }) << QStringLiteral("/") << L({ "Bk 1" });
         QTest::newRow("a name with a dot is left out")
-            << QStringList { QStringLiteral("Bk release 1.2/"), QStringLiteral("Bk 1/"), QStringLiteral("Bk 3./") }
-            << QString() << QStringList { QStringLiteral("Bk 1") };
-        QTest::newRow("home directory") << QStringList { QStringLiteral("Dados/"), QStringLiteral("colloqua.ini"),
-            QStringLiteral("LEIAME"), QStringLiteral("Plug-Ins/"), QStringLiteral("Bk velho/|ro") }
-                                        << QString()
-                                        << QStringList { QStringLiteral("Bk velho"), QStringLiteral("Dados"),
-                                               QStringLiteral("LEIAME"), QStringLiteral("Plug-Ins") };
-        QTest::newRow("special and hidden entries left out") << QStringList { QStringLiteral("fila|fifo"),
-            QStringLiteral(".cache/"), QStringLiteral("morto->nada"), QStringLiteral("Bk 1/") }
-                                                             << QString() << QStringList { QStringLiteral("Bk 1") };
-        QTest::newRow("missing directory")
-            << QStringList { QStringLiteral("Bk 1/") } << QStringLiteral("/nada") << QStringList();
+            << L({ "Bk release 1.2/", "Bk 1/", "Bk 3./" }) << QString() << L({ "Bk 1" });
+        QTest::newRow("home directory") << L({ "Dados/", "colloqua.ini", "LEIAME", "Plug-Ins/", "Bk velho/|ro" })
+                                        << QString() << L({ "Bk velho", "Dados", "LEIAME", "Plug-Ins" });
+        QTest::newRow("special and hidden entries left out")
+            << L({ "fila|fifo", ".cache/", "morto->nada", "Bk 1/" }) << QString() << L({ "Bk 1" });
+        QTest::newRow("missing directory") << L({ "Bk 1/" }) << QStringLiteral("/nada") << QStringList();
     }
     void listSubdirectories()
     {
