@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <thread>
+#include <vector>
+
 using Entries = QList<ProfileFile::Entry>;
 Q_DECLARE_METATYPE(ProfileFile::Entry)
 
@@ -246,6 +249,27 @@ private slots:
         home.write(QStringLiteral("plain"), "x");
         ProfileFile file(home.file(QStringLiteral("plain/colloqua.ini")));
         QVERIFY_THROWS_EXCEPTION(FileError, file.write(QStringLiteral("S"), QStringLiteral("A"), QStringLiteral("1")));
+    }
+
+    // Writers that overlap (the program and the terminal companion) lose no update.
+    void overlappingWritersLoseNothing()
+    {
+        TempHome home;
+        const QString path = home.file(QStringLiteral("colloqua.ini"));
+        constexpr int Writers = 4;
+        constexpr int KeysEach = 15;
+        std::vector<std::thread> writers;
+        for (int w = 0; w < Writers; ++w) {
+            writers.emplace_back([path, w] {
+                ProfileFile file(path);
+                for (int k = 0; k < KeysEach; ++k)
+                    file.write(
+                        QStringLiteral("S%1").arg(k % 3), QStringLiteral("K%1_%2").arg(w).arg(k), QString::number(k));
+            });
+        }
+        for (std::thread& writer : writers)
+            writer.join();
+        QCOMPARE(ProfileFile(path).readAll().size(), Writers * KeysEach);
     }
 
     void aLinkedFileStaysALink()
