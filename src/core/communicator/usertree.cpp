@@ -158,8 +158,8 @@ UserTree::UserTree()
 
 UserTree::~UserTree()
 {
-    if (m_root)
-        clear();
+    // Moves swap roots, so there always is one to clear.
+    clear();
 }
 
 UserTree::UserTree(UserTree&& other) noexcept

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -103,6 +104,25 @@ private slots:
         const UserTreeFile::ParseResult parsed = UserTreeFile::fromBytes(bytes);
         QVERIFY(parsed.ok());
         QCOMPARE(parsed.tree.count(), 2);
+    }
+
+    // Whatever was read is written so that it reads back the same.
+    void anyBytesReadAndWriteBack()
+    {
+        QRandomGenerator random(4711);
+        const QByteArray alphabet("\t\t\t  \r\n\n\r\na(').|\x80\xFF");
+        for (int round = 0; round < 500; ++round) {
+            QByteArray bytes;
+            const int size = random.bounded(300);
+            for (int i = 0; i < size; ++i) {
+                const bool anyByte = random.bounded(8) == 0;
+                bytes.append(anyByte ? char(random.bounded(256)) : alphabet.at(random.bounded(alphabet.size())));
+            }
+            const QByteArray written = UserTreeFile::toBytes(UserTreeFile::fromBytes(bytes).tree);
+            const UserTreeFile::ParseResult again = UserTreeFile::fromBytes(written);
+            QVERIFY2(again.ok(), bytes.toHex().constData());
+            QCOMPARE(UserTreeFile::toBytes(again.tree), written);
+        }
     }
 
     // A file nests as deep as its bytes allow; nothing walks it by recursion.
