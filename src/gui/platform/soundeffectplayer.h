@@ -19,6 +19,11 @@ public:
 
     void play(const QString& path) override;
 
+    // Whether `path` is a PCM wave file whose chunks up to the sound data are all there.
+    // QSoundEffect waits forever for the missing bytes of a cut or empty file, and then hangs
+    // the program when the sound is changed or the player destroyed; such files never reach it.
+    static bool isCompleteWaveFile(const QString& path);
+
 private:
     std::unique_ptr<QSoundEffect> m_effect;
 };

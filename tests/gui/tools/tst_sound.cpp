@@ -3,7 +3,6 @@
 #include "soundeffectplayer.h"
 #include "temphome.h"
 
-#include <QDataStream>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
@@ -18,6 +17,31 @@ public:
     QStringList played;
 };
 
+QByteArray littleEndian(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out.append(char((value >> (8 * i)) & 0xff));
+    return out;
+}
+
+QByteArray chunk(const char* id, const QByteArray& body)
+{
+    return QByteArray(id, 4) + littleEndian(quint32(body.size()), 4) + body;
+}
+
+QByteArray format(quint16 tag, quint16 channels, quint32 rate, quint16 bits)
+{
+    const quint16 blockAlign = quint16(channels * bits / 8);
+    return littleEndian(tag, 2) + littleEndian(channels, 2) + littleEndian(rate, 4) + littleEndian(rate * blockAlign, 4)
+        + littleEndian(blockAlign, 2) + littleEndian(bits, 2);
+}
+
+QByteArray riff(const QByteArray& chunks)
+{
+    return QByteArrayLiteral("RIFF") + littleEndian(quint32(4 + chunks.size()), 4) + QByteArrayLiteral("WAVE") + chunks;
+}
+
 // A valid 8-bit mono PCM wave file of a quiet square wave.
 QByteArray waveFile(int milliseconds = 100)
 {
@@ -25,17 +49,7 @@ QByteArray waveFile(int milliseconds = 100)
     QByteArray samples;
     for (quint32 i = 0; i < sampleRate * quint32(milliseconds) / 1000; ++i)
         samples.append(char((i / 20) % 2 ? 0x70 : 0x90));
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + samples.size());
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << sampleRate << sampleRate << quint16(1) << quint16(8);
-    out.writeRawData("data", 4);
-    out << quint32(samples.size());
-    out.writeRawData(samples.constData(), int(samples.size()));
-    return bytes;
+    return riff(chunk("fmt ", format(1, 1, sampleRate, 8)) + chunk("data", samples));
 }
 
 const QString Receber = QStringLiteral("RECEBER");
@@ -52,6 +66,8 @@ private slots:
     void kindRules();
     void deletedCopySilencesArrivals();
     void settingIsReadAtEachSound();
+    void completeWaveFiles_data();
+    void completeWaveFiles();
     void effectPlayerReturnsAtOnce_data();
     void effectPlayerReturnsAtOnce();
 };
@@ -163,12 +179,67 @@ void TestSound::settingIsReadAtEachSound()
         QStringList({ home.home().dataFile(QStringLiteral("a.wav")), home.home().dataFile(QStringLiteral("b.wav")) }));
 }
 
+void TestSound::completeWaveFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("complete");
+
+    const QByteArray pcm8 = chunk("fmt ", format(1, 1, 8000, 8));
+    const QByteArray samples(800, '\x80');
+    const QByteArray whole = riff(pcm8 + chunk("data", samples));
+
+    QTest::newRow("8-bit mono") << whole << true;
+    QTest::newRow("16-bit stereo") << riff(chunk("fmt ", format(1, 2, 44100, 16)) + chunk("data", samples)) << true;
+    QTest::newRow("24-bit") << riff(chunk("fmt ", format(1, 1, 8000, 24)) + chunk("data", QByteArray(900, 0))) << true;
+    QTest::newRow("extended format") << riff(chunk("fmt ", format(1, 1, 8000, 8) + QByteArray(2, 0))
+        + chunk("data", samples)) << true;
+    QTest::newRow("list chunk first") << riff(chunk("LIST", QByteArray(10, 'x')) + pcm8 + chunk("data", samples))
+                                      << true;
+    QTest::newRow("list chunk between") << riff(pcm8 + chunk("LIST", QByteArray(10, 'x')) + chunk("data", samples))
+                                        << true;
+    QTest::newRow("odd data size") << riff(pcm8 + chunk("data", QByteArray(801, '\x80'))) << true;
+    QTest::newRow("bytes after the data") << whole + chunk("LIST", QByteArray(11, 'x')) << true;
+
+    // Files the sound effect would wait on forever.
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("four bytes") << QByteArrayLiteral("RIFF") << false;
+    QTest::newRow("cut in the format") << whole.left(30) << false;
+    QTest::newRow("cut in the data") << whole.left(200) << false;
+    QTest::newRow("cut in a chunk header") << riff(pcm8).append("da") << false;
+    QTest::newRow("big-endian RIFX") << QByteArrayLiteral("RIFX") + whole.mid(4) << false;
+    QTest::newRow("five bytes of text") << QByteArrayLiteral("hello") << false;
+    QTest::newRow("odd chunk before the data")
+        << riff(pcm8 + chunk("LIST", QByteArray(11, 'x')).append('\0') + chunk("data", samples)) << false;
+    // Files it would reject by itself, turned away before it sees them.
+    QTest::newRow("text") << QByteArrayLiteral("this is not a sound\r\n") << false;
+    QTest::newRow("no data chunk") << riff(pcm8) << false;
+    QTest::newRow("empty data chunk") << riff(pcm8 + chunk("data", {})) << false;
+    QTest::newRow("data before format") << riff(chunk("data", samples) + pcm8) << false;
+    QTest::newRow("not WAVE") << QByteArrayLiteral("RIFF") + littleEndian(4, 4) + QByteArrayLiteral("AVI ") << false;
+    QTest::newRow("float samples") << riff(chunk("fmt ", format(3, 1, 8000, 32)) + chunk("data", samples)) << false;
+    QTest::newRow("compressed") << riff(chunk("fmt ", format(2, 1, 8000, 4)) + chunk("data", samples)) << false;
+    QTest::newRow("no channels") << riff(chunk("fmt ", format(1, 0, 8000, 8)) + chunk("data", samples)) << false;
+    QTest::newRow("no sample rate") << riff(chunk("fmt ", format(1, 1, 0, 8)) + chunk("data", samples)) << false;
+    QTest::newRow("short format") << riff(chunk("fmt ", format(1, 1, 8000, 8).left(12)) + chunk("data", samples))
+                                  << false;
+}
+
+void TestSound::completeWaveFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, complete);
+    TempHome home;
+    home.write(QStringLiteral("Dados/som.wav"), content);
+    QCOMPARE(SoundEffectPlayer::isCompleteWaveFile(home.home().dataFile(QStringLiteral("som.wav"))), complete);
+}
+
 void TestSound::effectPlayerReturnsAtOnce_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("not a wave file") << QByteArrayLiteral("this is not a sound\r\n");
     QTest::newRow("empty file") << QByteArray();
-    QTest::newRow("truncated wave") << waveFile().left(30);
+    QTest::newRow("cut wave") << waveFile().left(30);
+    QTest::newRow("wave cut in the data") << waveFile().left(200);
     QTest::newRow("wave file of one second") << waveFile(1000);
 }
 
