@@ -1,0 +1,179 @@
+#include "temphome.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace
+{
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runCli(const QStringList& args)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TZ"), QStringLiteral("America/Sao_Paulo"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(COLLOQUA_CLI_PATH), args);
+    if (!process.waitForFinished(30000))
+        process.kill();
+    return Run { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        process.readAllStandardOutput(), process.readAllStandardError() };
+}
+
+// The output lines with the ParsedAt line (the time of the run) checked and left out.
+QList<QByteArray> withoutParsedAt(const QByteArray& out)
+{
+    QList<QByteArray> lines = out.split('\n');
+    QList<QByteArray> kept;
+    for (const QByteArray& line : lines) {
+        if (line.startsWith("ParsedAt=")) {
+            const QByteArray value = line.mid(9);
+            if (value.size() != 19 || value[4] != '-' || value[10] != ' ' || value[13] != ':')
+                return { "bad ParsedAt: " + line };
+            continue;
+        }
+        kept.append(line);
+    }
+    return kept;
+}
+} // namespace
+
+class TestCliFrameHistory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void frame_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("fields");
+        QTest::newRow("text message") << QStringLiteral("M[ANA|JOAO|070512143005|3]S[]D[Bom dia]")
+                                      << QByteArray(
+                                             "SenderComputer=\nFromUser=ANA\nToUser=JOAO\nSentAt=2012-05-07 "
+                                             "14:30:05\nFaceIndex=3\nCommand=\nMessageText=Bom dia\nValid=true\n");
+        QTest::newRow("bad stamp") << QStringLiteral("M[ANA|JOAO|310212143005|1]S[]D[x]")
+                                   << QByteArray("SenderComputer=\nFromUser=ANA\nToUser=JOAO\nSentAt=0\nFaceIndex="
+                                                 "1\nCommand=\nMessageText=x\nValid=false\n");
+        QTest::newRow("not a frame") << QStringLiteral("hello")
+                                     << QByteArray(
+                                            "SenderComputer=\nFromUser=\nToUser=\nSentAt=0\nFaceIndex=5\nCommand="
+                                            "\nMessageText=\nValid=false\n");
+        QTest::newRow("controls escaped")
+            << QStringLiteral("M[A|B|070512143005|1]S[]D[a\nb\x1b[2J\\]")
+            << QByteArray("SenderComputer=\nFromUser=A\nToUser=B\nSentAt=2012-05-07 "
+                          "14:30:05\nFaceIndex=1\nCommand=\nMessageText=a\\x0ab\\x1b[2J\\\\"
+                          "\nValid=true\n");
+        QTest::newRow("accented text") << QStringLiteral("M[JOSÉ||070512143005|9]S[USR_ON]D[]")
+                                       << QByteArray(
+                                              "SenderComputer=\nFromUser=JOS\xc3\x89\nToUser=\nSentAt=2012-05-07 "
+                                              "14:30:05\nFaceIndex=9\nCommand=USR_ON\nMessageText=\nValid=true\n");
+    }
+    void frame()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, fields);
+        const Run run = runCli({ QStringLiteral("frame"), text });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(withoutParsedAt(run.out), fields.split('\n'));
+        // ParsedAt comes fifth, right after SentAt.
+        QVERIFY(run.out.split('\n').value(4).startsWith("ParsedAt="));
+    }
+
+    void history()
+    {
+        const TempHome temp;
+        // Two good records, one with a NUL byte and a high byte, a last line without its end.
+        temp.write(QStringLiteral("Dados/hist_recv.dbt"),
+            QByteArray("N[ZMZ|QLZL|070512143005|3]H[]W[Yln wrz \x80]\r\n"
+                       "N[ZMZ||070512143005|9]H[FHI_LM]W[]\r\n")
+                + QByteArray("\x00\x81", 2) + "tziyztv");
+        const QString path = temp.file(QStringLiteral("Dados/hist_recv.dbt"));
+
+        Run run = runCli({ QStringLiteral("history"), path });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out,
+            QByteArray("M[ANA|JOAO|070512143005|3]S[]D[Bom dia \xe2\x82\xac]\n"
+                       "M[ANA||070512143005|9]S[USR_ON]D[]\n"
+                       "\\x00\\x81garbage\n"));
+
+        run = runCli({ QStringLiteral("history"), QStringLiteral("--fields"), path });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(withoutParsedAt(run.out),
+            QByteArray("SenderComputer=\nFromUser=ANA\nToUser=JOAO\nSentAt=2012-05-07 14:30:05\nFaceIndex=3\nCommand=\n"
+                       "MessageText=Bom dia \xe2\x82\xac\nValid=true\n\n"
+                       "SenderComputer=\nFromUser=ANA\nToUser=\nSentAt=2012-05-07 14:30:05\nFaceIndex=9\n"
+                       "Command=USR_ON\nMessageText=\nValid=true\n\n"
+                       "SenderComputer=\nFromUser=\nToUser=\nSentAt=0\nFaceIndex=5\nCommand=\nMessageText=\n"
+                       "Valid=false\n\n")
+                .split('\n'));
+    }
+
+    void emptyHistoryPrintsNothing()
+    {
+        const TempHome temp;
+        temp.write(QStringLiteral("Dados/hist_send.dbt"), QByteArray());
+        const Run run = runCli({ QStringLiteral("history"), temp.file(QStringLiteral("Dados/hist_send.dbt")) });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QByteArray());
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("frame without text") << QStringList { QStringLiteral("frame") } << 2;
+        QTest::newRow("frame with two texts")
+            << QStringList { QStringLiteral("frame"), QStringLiteral("a"), QStringLiteral("b") } << 2;
+        QTest::newRow("frame with unknown option")
+            << QStringList { QStringLiteral("frame"), QStringLiteral("--x") } << 2;
+        QTest::newRow("history without file") << QStringList { QStringLiteral("history") } << 2;
+        QTest::newRow("history with only --fields")
+            << QStringList { QStringLiteral("history"), QStringLiteral("--fields") } << 2;
+        QTest::newRow("history with unknown option")
+            << QStringList { QStringLiteral("history"), QStringLiteral("--all"), QStringLiteral("x") } << 2;
+        QTest::newRow("history of a missing file")
+            << QStringList { QStringLiteral("history"), QStringLiteral("/nonexistent/colloqua/hist_recv.dbt") } << 1;
+        QTest::newRow("history of a directory") << QStringList { QStringLiteral("history"), QStringLiteral("/") } << 1;
+    }
+    void errors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        const Run run = runCli(args);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY(!run.err.isEmpty());
+    }
+
+    void frameTextStartingWithDash()
+    {
+        const Run run = runCli({ QStringLiteral("frame"), QStringLiteral("--"), QStringLiteral("-M[A]S[]D[]") });
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.contains("\nValid=true\n"));
+    }
+
+    // The output format is told by --help.
+    void helpTellsTheFormat_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("frame") << QStringLiteral("frame");
+        QTest::newRow("history") << QStringLiteral("history");
+    }
+    void helpTellsTheFormat()
+    {
+        QFETCH(QString, command);
+        const Run run = runCli({ command, QStringLiteral("--help") });
+        QCOMPARE(run.exitCode, 0);
+        for (const char* word : { "SenderComputer=", "ParsedAt=", "Valid=", "yyyy-MM-dd HH:mm:ss", "\\xHH" })
+            QVERIFY2(run.out.contains(word), word);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliFrameHistory)
+#include "tst_cli_frame_history.moc"
