@@ -339,6 +339,8 @@ private slots:
         QCOMPARE(s->received[0].text, QStringLiteral("1\r\n"));
         QCOMPARE(s->received[1].text, QStringLiteral("2\r\n"));
         QCOMPARE(s->received[2].text, QStringLiteral("3\r\n"));
+        // Three waiting, then two, one, none: all in the first look.
+        QCOMPARE(s->backend->infoCount(), 4);
         inject(datagram("ana", "PC1", "4\r\n"));
         QTest::qWait(1500);
         QCOMPARE(s->received.size(), 3);
