@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -112,9 +113,8 @@ signals:
     // The tree file could not be read completely; the readable part was loaded and the bad
     // file kept aside. Emitted once, at the logon that found it.
     void treeFileProblem(const QString& message);
-    // A file could not be written (history, tree, names, settings). The same message is not
-    // repeated until another one comes or a new logon starts, so a full disk during a burst
-    // gives one notice.
+    // A file could not be written (history, tree, names, settings). Each message is given once
+    // per logon, so a full disk during a burst of datagrams gives one notice per file.
     void fileError(const QString& message);
 
 private:
@@ -126,8 +126,7 @@ private:
     void alertTextMessage();
     void onRefreshTimeout();
     // Runs a file step; a FileError is kept for reportFileErrors().
-    template<typename Step>
-    void fileStep(Step&& step);
+    template<typename Step> void fileStep(Step&& step);
     void reportFileErrors();
 
     Services m_services;
@@ -141,6 +140,6 @@ private:
     QTimer m_refreshTimer;
 
     QStringList m_pendingErrors;
-    QString m_lastReportedError;
+    QSet<QString> m_reportedErrors;
     QString m_pendingTreeProblem;
 };

@@ -1,0 +1,322 @@
+#include "communicatorsession.h"
+
+#include "clock.h"
+#include "fileerror.h"
+#include "frame.h"
+#include "historyfiles.h"
+#include "namelists.h"
+#include "settings.h"
+#include "talmailslot.h"
+#include "usertreefile.h"
+
+#include <utility>
+
+namespace
+{
+const QString Setup = QStringLiteral("SETUP");
+const QString Receber = QStringLiteral("RECEBER");
+const QString Offline = QStringLiteral("OF");
+
+// The announcements a station answers, with the index each puts into the tree.
+struct Presence
+{
+    int index = -1;
+    bool acknowledged = false; // an announcement ("USR_"), not an acknowledgement
+};
+
+Presence presenceOf(const QString& command)
+{
+    static const QStringList announced = { QStringLiteral("USR_ON"), QStringLiteral("USR_AU"), QStringLiteral("USR_OC"),
+        QStringLiteral("USR_IN"), QStringLiteral("USR_OF") };
+    // An invisible station's "ACK_USR_IN" is left out: it keeps the station hidden.
+    static const QStringList acks
+        = { QStringLiteral("ACK_USR_ON"), QStringLiteral("ACK_USR_AU"), QStringLiteral("ACK_USR_OC") };
+    if (const qsizetype i = announced.indexOf(command); i >= 0)
+        return { static_cast<int>(i), true };
+    if (const qsizetype i = acks.indexOf(command); i >= 0)
+        return { static_cast<int>(i), false };
+    return {};
+}
+} // namespace
+
+int CommunicatorSession::StatusIndex(const QString& code)
+{
+    if (code == QLatin1String("OF"))
+        return TreeIcon::Offline;
+    if (code == QLatin1String("IN"))
+        return TreeIcon::Invisible;
+    if (code == QLatin1String("OC"))
+        return TreeIcon::Busy;
+    if (code == QLatin1String("AU"))
+        return TreeIcon::Away;
+    return TreeIcon::Online;
+}
+
+QString CommunicatorSession::StatusCode(int selector)
+{
+    switch (selector) {
+    case 2:
+        return QStringLiteral("AU");
+    case 3:
+        return QStringLiteral("OC");
+    case 4:
+        return QStringLiteral("IN");
+    default:
+        return QStringLiteral("ON");
+    }
+}
+
+CommunicatorSession::CommunicatorSession(Services services, const QLocale& collation, QObject* parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_collation(collation)
+{
+    m_visible.sortBy(m_collation);
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(RefreshDelayMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CommunicatorSession::onRefreshTimeout);
+}
+
+CommunicatorSession::~CommunicatorSession() = default;
+
+bool CommunicatorSession::EstaConectado() const
+{
+    return m_services.transport.Active();
+}
+
+template<typename Step> void CommunicatorSession::fileStep(Step&& step)
+{
+    try {
+        step();
+    } catch (const FileError& error) {
+        m_pendingErrors.append(error.message());
+    }
+}
+
+void CommunicatorSession::reportFileErrors()
+{
+    const QStringList errors = std::exchange(m_pendingErrors, {});
+    for (const QString& message : errors) {
+        if (m_reportedErrors.contains(message))
+            continue;
+        m_reportedErrors.insert(message);
+        emit fileError(message);
+    }
+}
+
+void CommunicatorSession::Conectar(const QString& user, const QString& channel, const QString& code)
+{
+    m_reportedErrors.clear();
+    TALMailSlot& transport = m_services.transport;
+    transport.setMailBox(channel);
+    // A refused name leaves the previous mailbox, which is not this channel: stay closed.
+    if (transport.MailBox() == channel)
+        transport.setActive(true);
+    else
+        transport.setActive(false);
+
+    CarregarArvore();
+
+    m_usuario = user;
+    m_computador = transport.computerName().toLower();
+    m_status = code;
+    m_canal = channel;
+
+    fileStep([&] {
+        m_services.settings.WriteSetting(Setup, QStringLiteral("LAST_USER"), SettingString, user);
+        m_services.settings.WriteSetting(Setup, QStringLiteral("LAST_CHANNEL"), SettingString, channel);
+    });
+    fileStep([&] { m_services.names.AddUserName(user); });
+    fileStep([&] { m_services.names.AddChannelName(channel); });
+
+    emit trayIconChanged(StatusIndex(m_status), false);
+    broadcastAnnouncement();
+    emit loggedOn();
+
+    if (!m_pendingTreeProblem.isEmpty())
+        emit treeFileProblem(std::exchange(m_pendingTreeProblem, {}));
+    reportFileErrors();
+}
+
+void CommunicatorSession::Desconectar()
+{
+    TALMailSlot& transport = m_services.transport;
+    if (!transport.Active())
+        return;
+    m_status = Offline;
+    // Sent while the mailbox is still open, as the last word of this session.
+    transport.Broadcast(BuildLogoffFrame(m_usuario, FrameTimestamp(m_services.clock)));
+    transport.setActive(false);
+    DescarregarArvore();
+    emit trayIconChanged(StatusIndex(m_status), false);
+    m_usuario.clear();
+    m_computador.clear();
+    m_canal.clear();
+    emit loggedOff();
+    reportFileErrors();
+}
+
+void CommunicatorSession::AlterarStatus(int selector)
+{
+    const QString code = StatusCode(selector);
+    if (EstaConectado()) {
+        m_status = code;
+        emit trayIconChanged(StatusIndex(m_status), false);
+        EnviarStatusUsuarios();
+        return;
+    }
+    const Settings& settings = m_services.settings;
+    const QString channel = settings.readString(Setup, QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), {});
+    const QString user = settings.readString(Setup, QStringLiteral("LAST_USER"), {}, {});
+    if (!user.isEmpty() && !channel.isEmpty())
+        Conectar(user, channel, code);
+}
+
+void CommunicatorSession::Refresh()
+{
+    if (!EstaConectado())
+        return;
+    DescarregarArvore();
+    CarregarArvore();
+    broadcastAnnouncement();
+    // The file was just written whole, so it cannot be malformed; should it be anyway, say so.
+    if (!m_pendingTreeProblem.isEmpty())
+        emit treeFileProblem(std::exchange(m_pendingTreeProblem, {}));
+    reportFileErrors();
+}
+
+void CommunicatorSession::EnviarStatusUsuarios()
+{
+    const QList<UserTreeNode*> nodes = m_visible.nodes();
+    for (const UserTreeNode* node : nodes) {
+        if (!node->isUserEntry())
+            continue;
+        const UserEntryParts entry = SepararUsuario(*node);
+        const QString frame = BuildStatusFrame(m_usuario, entry.user, FrameTimestamp(m_services.clock), m_status);
+        m_services.transport.SendTo(entry.computer, frame);
+        fileStep([&] { m_services.history.AppendSent(frame); });
+    }
+    reportFileErrors();
+}
+
+void CommunicatorSession::ALMailSlot1NewMessage(const QString& computer, const QString& userName, const QString& text)
+{
+    Q_UNUSED(userName)
+    // Whatever arrives is kept, unparsable text and own echoes included.
+    fileStep([&] { m_services.history.AppendReceived(TrimFrameText(text)); });
+
+    TDados frame;
+    ParseFrame(text, frame, m_services.clock);
+    if (!frame.Valid) {
+        reportFileErrors();
+        return;
+    }
+    frame.SenderComputer = computer.toLower();
+
+    const bool ownEcho = frame.FromUser == m_usuario && frame.SenderComputer == m_computador;
+    // Names from the network become tree entries and file lines: a forged one changes nothing
+    // and is not answered.
+    const bool trusted = IsAcceptableName(frame.FromUser) && IsAcceptableName(frame.SenderComputer);
+    if (!frame.Command.isEmpty() && !ownEcho && trusted) {
+        const Presence presence = presenceOf(frame.Command);
+        if (presence.index >= 0) {
+            AtualizarUsuario(frame.FromUser, frame.SenderComputer, presence.index);
+            if (presence.acknowledged && presence.index == TreeIcon::Offline)
+                emit recipientDisconnected(UserEntryText(frame.FromUser, frame.SenderComputer));
+            else if (presence.acknowledged)
+                sendAck(frame);
+        }
+    }
+
+    if (!frame.MessageText.isEmpty())
+        alertTextMessage();
+    reportFileErrors();
+}
+
+void CommunicatorSession::MontarArvore()
+{
+    const bool keepGroupsOpen
+        = m_services.settings.readBool(Setup, QStringLiteral("MANTER_GRUPOS_ABERTOS"), false, false);
+    m_visible = UserTree::MontarArvore(m_master, m_visible.openGroups(), m_collation, keepGroupsOpen);
+    emit visibleTreeRebuilt();
+}
+
+void CommunicatorSession::saveTree()
+{
+    UserTreeFile::save(m_master, treeFilePath());
+    emit treeSaved();
+}
+
+QString CommunicatorSession::treeFilePath() const
+{
+    return UserTreeFile::path(m_services.settings.home());
+}
+
+void CommunicatorSession::CarregarArvore()
+{
+    m_refreshTimer.stop();
+    UserTreeFile::LoadResult loaded = UserTreeFile::CarregarArvore(treeFilePath(), m_services.clock);
+    m_master = std::move(loaded.tree);
+    if (!loaded.ok())
+        m_pendingTreeProblem = loaded.error;
+    MontarArvore();
+}
+
+void CommunicatorSession::DescarregarArvore()
+{
+    m_refreshTimer.stop();
+    // The trees are emptied even when the save fails.
+    fileStep([&] {
+        UserTreeFile::DescarregarArvore(m_master, treeFilePath());
+        emit treeSaved();
+    });
+    m_master.clear();
+    m_visible.clear();
+}
+
+void CommunicatorSession::AtualizarUsuario(const QString& user, const QString& computer, int index)
+{
+    m_master.AtualizarUsuario(user, computer, index);
+    // Saved on every presence frame, changed or not: the file always holds the last word.
+    fileStep([&] { saveTree(); });
+    // A running timer is not restarted: one rebuild per burst, after its first frame.
+    if (!m_refreshTimer.isActive())
+        m_refreshTimer.start();
+}
+
+void CommunicatorSession::broadcastAnnouncement()
+{
+    m_services.transport.Broadcast(BuildPresenceFrame(m_usuario, FrameTimestamp(m_services.clock), m_status));
+}
+
+void CommunicatorSession::sendAck(const TDados& frame)
+{
+    // A datagram served while the mailbox closes finds the own status already "OF", which
+    // has no acknowledgement.
+    if (m_status == Offline)
+        return;
+    const QString ack = BuildAckFrame(m_usuario, frame.FromUser, FrameTimestamp(m_services.clock), m_status);
+    m_services.transport.SendTo(frame.SenderComputer, ack);
+    fileStep([&] { m_services.history.AppendSent(ack); });
+}
+
+void CommunicatorSession::alertTextMessage()
+{
+    // Read at the moment of use; a missing file or key means yes.
+    const Settings& settings = m_services.settings;
+    const bool show = settings.readBool(Receber, QStringLiteral("EXIBIR_MSG"), true, true);
+    const bool animate = settings.readBool(Receber, QStringLiteral("ANIMAR_ICONE"), true, true);
+    const bool sound = settings.readBool(Receber, QStringLiteral("EMITIR_SOM"), true, true);
+    const int status = StatusIndex(m_status);
+    if (animate)
+        emit trayIconChanged(status, true);
+    emit textMessageArrived(show, animate, sound);
+    // Once the history is up, the message-arrived icon has done its job.
+    if (show)
+        emit trayIconChanged(status, false);
+}
+
+void CommunicatorSession::onRefreshTimeout()
+{
+    MontarArvore();
+}
