@@ -1,0 +1,151 @@
+#pragma once
+
+#include "mailslotbackend.h"
+#include "networkconfig.h"
+
+#include <QHash>
+#include <QHostAddress>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+// Remote mailslots over UDP. Every message travels as one NetBIOS datagram carrying an SMB
+// mailslot write (see NetbiosDatagram): DIRECT_UNIQUE to COMPUTER<00> for a directed write,
+// DIRECT_GROUP to GROUP<00> for the target "*".
+//
+// Receiving: create() binds NetworkConfig::port. With no address configured it binds every
+// interface exclusively, so a second station on the machine fails create(), as a duplicate
+// mailslot would. With an address configured (several stations on one machine, each on its
+// own 127.0.0.x) it binds that address exclusively and, with address reuse, the broadcast
+// address of its interface as well, so broadcasts reach every station of the machine.
+// A reader thread drains the sockets as data arrives and keeps, in a bounded queue, the
+// data of every well-formed write to our mailbox (names compared case-insensitively); a
+// DIRECT_GROUP write counts only when addressed to our group. Copies of one datagram
+// (same source name, source address field and datagram id within DuplicateWindowMs) are
+// kept once, so a broadcast heard over several interfaces, or our own, arrives once.
+//
+// Addressing: a directed write goes to the address the computer name was last seen sending
+// from (learnt from every well-formed datagram), else to what the name resolves to, else
+// nowhere. All stations share the port, so only the address is learnt.
+class UdpMailslotBackend final : public MailslotBackend
+{
+public:
+    using ConfigSource = std::function<NetworkConfig()>;
+
+    static constexpr int DefaultQueueMessages = 16384;
+    static constexpr qint64 DefaultQueueBytes = 16 * 1024 * 1024;
+    static constexpr int ReceiveBufferBytes = 1024 * 1024;
+    static constexpr int DuplicateWindowMs = 5000;
+
+    // `computerName` is the NetBIOS source name of everything we send. `config` is called
+    // by create() (the settings are read when the transport opens) and by write() while
+    // closed; while open, writes use the configuration create() read.
+    UdpMailslotBackend(const QString& computerName, ConfigSource config);
+    ~UdpMailslotBackend() override;
+    UdpMailslotBackend(const UdpMailslotBackend&) = delete;
+    UdpMailslotBackend& operator=(const UdpMailslotBackend&) = delete;
+
+    // False when the mailbox is empty or holds a NUL, the configured address is not an IPv4
+    // address of this machine, or the port is taken. Called while open, it reopens.
+    bool create(const QString& mailBox) override;
+    void close() override;
+    bool isOpen() const override;
+
+    MailslotInfo info() override;
+    QByteArray read() override;
+
+    void write(const QString& target, const QString& mailBox, const QByteArray& data) override;
+
+    // The queue holds at most `messages` messages and `bytes` data bytes; what arrives
+    // beyond is dropped and counted. Thread-safe; applies to what arrives next.
+    void setQueueLimit(int messages, qint64 bytes = DefaultQueueBytes);
+    // Writes to our mailbox dropped because the queue was full, since construction.
+    quint64 droppedCount() const { return m_dropped.load(); }
+    // Datagrams the system dropped because the socket buffer was full (the reader fell
+    // behind), as the kernel reports them with the next datagram that gets through.
+    quint64 lostCount() const { return m_lost.load(); }
+    // Datagrams that were not well-formed mailslot writes, since construction.
+    quint64 rejectedCount() const { return m_rejected.load(); }
+
+    // The address `computer` was last seen sending from. Thread-safe.
+    std::optional<QHostAddress> learntAddress(const QString& computer) const;
+
+    const QString& computerName() const { return m_computerName; }
+
+private:
+    struct SeenKey
+    {
+        QString name;
+        quint32 ip = 0;
+        quint16 id = 0;
+        bool operator==(const SeenKey& other) const = default;
+    };
+    friend size_t qHash(const SeenKey& key, size_t seed) { return qHashMulti(seed, key.name, key.ip, key.id); }
+    struct Seen
+    {
+        SeenKey key;
+        qint64 at = 0;
+    };
+
+    struct Target
+    {
+        quint32 ip = 0;
+        quint16 port = 0;
+        bool operator==(const Target& other) const = default;
+    };
+
+    void readerLoop();
+    void drain(int fd, QByteArray& buffer, quint32& drops);
+    void accept(QByteArrayView bytes, quint32 fromIp);
+    bool seenBefore(const SeenKey& key);
+    void enqueue(const QByteArray& data);
+    QList<Target> broadcastTargets(const NetworkConfig& config);
+    std::optional<quint32> directedTarget(const QString& computer);
+    std::optional<quint32> resolve(const QString& host);
+
+    const QString m_computerName;
+    const ConfigSource m_configSource;
+
+    // Written on the calling thread only while no reader runs.
+    bool m_open = false;
+    NetworkConfig m_config;
+    QString m_mailBox;
+    QString m_group;
+    quint32 m_sourceIp = 0;
+    int m_unicastFd = -1;
+    int m_broadcastFd = -1;
+    int m_wakeFd = -1;
+    std::thread m_reader;
+
+    // Reader thread only.
+    QHash<SeenKey, qint64> m_seen;
+    std::deque<Seen> m_seenOrder;
+
+    mutable std::mutex m_queueMutex;
+    std::deque<QByteArray> m_queue;
+    qint64 m_queueBytes = 0;
+    int m_queueMessages = DefaultQueueMessages;
+    qint64 m_queueByteLimit = DefaultQueueBytes;
+    std::atomic<quint64> m_dropped { 0 };
+    std::atomic<quint64> m_rejected { 0 };
+    std::atomic<quint64> m_lost { 0 };
+
+    mutable std::mutex m_peersMutex;
+    QHash<QString, quint32> m_peers;
+
+    // Calling thread only: name lookups, kept briefly so a name that does not resolve
+    // does not stall every send.
+    struct Resolved
+    {
+        std::optional<quint32> ip;
+        qint64 at = 0;
+    };
+    QHash<QString, Resolved> m_resolved;
+
+    std::atomic<quint16> m_nextId;
+};
