@@ -219,7 +219,7 @@ int runSet(Settings& settings, const Target& target, const SettingValue& value, 
     return ExitOk;
 }
 
-int runInit(const Settings& settings, bool force, CliStreams& io)
+int runInit(Settings& settings, bool force, CliStreams& io)
 {
     if (settings.exists() && !force) {
         io.err << Prefix << settings.path() << " already exists (--force writes the factory values over it)\n";

@@ -177,7 +177,8 @@ private slots:
     {
         TempHome home;
         TempHome reference;
-        SettingKeys::writeFactorySettings(Settings(reference.home()));
+        Settings settings(reference.home());
+        SettingKeys::writeFactorySettings(settings);
         const QString station = home.file(QStringLiteral("new/station"));
         QCOMPARE(config(station, words("init")).exitCode, 0);
         QCOMPARE(home.read(QStringLiteral("new/station/colloqua.ini")), reference.read(Ini));

@@ -3,15 +3,69 @@
 #include "ansi.h"
 #include "fileerror.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSaveFile>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace
 {
 // A writer holds the lock for milliseconds; waiting longer means something is stuck.
 constexpr int LockTimeoutMs = 5000;
+
+// Serialises the read-modify-write of the file among the processes (and threads) of one
+// station. The file itself is replaced on every write, so the lock is taken on the directory
+// that holds it; the kernel drops it when a holder dies, so no stale lock can remain.
+class DirectoryLock final
+{
+public:
+    enum class State
+    {
+        Locked,
+        Unsupported, // no lock to be had here (a missing directory, a file system without flock)
+        TimedOut,
+    };
+
+    explicit DirectoryLock(const QString& dir)
+    {
+        m_fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0)
+            return;
+        QDeadlineTimer deadline(LockTimeoutMs);
+        for (;;) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+                m_state = State::Locked;
+                return;
+            }
+            if (errno == EINTR)
+                continue;
+            if (errno != EWOULDBLOCK || deadline.hasExpired()) {
+                m_state = errno == EWOULDBLOCK ? State::TimedOut : State::Unsupported;
+                return;
+            }
+            QThread::msleep(1);
+        }
+    }
+    ~DirectoryLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+    State state() const { return m_state; }
+
+private:
+    int m_fd = -1;
+    State m_state = State::Unsupported;
+};
 
 // The blanks the profile functions trim (0x1A is the old end-of-file mark).
 bool isBlank(QChar c)
@@ -248,10 +302,9 @@ void ProfileFile::write(const QList<Entry>& entries)
             failWrite(m_path);
     }
 
-    // Serialises read-modify-write with the other processes of this station. Where no lock
-    // file can be made (a read-only home), the write below is refused or goes ahead alone.
-    QLockFile lock(m_path + QStringLiteral(".lock"));
-    if (!lock.tryLock(LockTimeoutMs) && lock.error() != QLockFile::PermissionError)
+    // Where no lock can be had, the write below is refused or goes ahead alone.
+    const DirectoryLock lock(QFileInfo(m_path).absolutePath());
+    if (lock.state() == DirectoryLock::State::TimedOut)
         failWrite(m_path);
 
     bool readOk = false;

@@ -13,7 +13,7 @@
 // key of a name counted. Text is Windows-1252 with CR LF line ends.
 //
 // Nothing is cached: every call reads the file afresh. A write changes only the lines it must
-// and replaces the file atomically, under a lock file beside it, so that another process
+// and replaces the file atomically, under a lock on its directory, so that another process
 // (the terminal companion) writing at the same time loses no update.
 class ProfileFile final
 {

@@ -1,7 +1,5 @@
 #include "settingkeys.h"
 
-#include "profilefile.h"
-
 namespace
 {
 SettingKey key(const char* section, const char* name, SettingType type, SettingValue defaultValue,
@@ -110,14 +108,14 @@ const SettingKey* find(QStringView section, QStringView key)
     return nullptr;
 }
 
-void writeFactorySettings(const Settings& settings)
+void writeFactorySettings(Settings& settings)
 {
-    QList<ProfileFile::Entry> entries;
+    QList<SettingWrite> writes;
     for (const auto& [section, name] : FactoryOrder) {
         const SettingKey* entry = find(QString::fromLatin1(section), QString::fromLatin1(name));
         Q_ASSERT(entry && entry->initialValue);
-        entries.append({ entry->section, entry->key, Settings::storedText(entry->type, *entry->initialValue) });
+        writes.append({ entry->section, entry->key, entry->type, *entry->initialValue });
     }
-    ProfileFile(settings.path()).write(entries);
+    settings.writeSettings(writes);
 }
 } // namespace SettingKeys

@@ -31,5 +31,5 @@ const SettingKey* find(QStringView section, QStringView key);
 // Writes the factory value of every key of SETUP, RECEBER, ENVIAR and BACKUP in the order of
 // the first start (so a new file has its sections in that order), in one replacement of the
 // file: a failed first start leaves no half-written file behind. Throws FileError.
-void writeFactorySettings(const Settings& settings);
+void writeFactorySettings(Settings& settings);
 } // namespace SettingKeys

@@ -86,6 +86,19 @@ bool Settings::WriteSetting(const QString& section, const QString& key, int type
     return true;
 }
 
+bool Settings::writeSettings(const QList<SettingWrite>& writes)
+{
+    QList<ProfileFile::Entry> entries;
+    entries.reserve(writes.size());
+    for (const SettingWrite& write : writes) {
+        if (write.type != SettingInteger && write.type != SettingString && write.type != SettingBoolean)
+            return false;
+        entries.append({ write.section, write.key, storedText(write.type, write.value) });
+    }
+    ProfileFile(path()).write(entries);
+    return true;
+}
+
 int Settings::readInt(const QString& section, const QString& key, int defaultValue, int fallback) const
 {
     SettingValue value;

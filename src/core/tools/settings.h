@@ -43,6 +43,15 @@ private:
     std::variant<std::monostate, int, QString, bool> m_value;
 };
 
+// One key to write with Settings::writeSettings.
+struct SettingWrite
+{
+    QString section;
+    QString key;
+    int type = SettingString;
+    SettingValue value;
+};
+
 // ReadSetting/WriteSetting over the station's colloqua.ini. Nothing is cached: every call
 // reads the file afresh, so a value written anywhere is seen by the next read everywhere.
 class Settings
@@ -64,6 +73,10 @@ public:
     // be stored as it is (a line break, or a character Windows-1252 lacks). A type code other
     // than 0, 1 and 2 writes nothing and returns false; otherwise returns true.
     bool WriteSetting(const QString& section, const QString& key, int type, const SettingValue& value);
+    // Writes several keys in order in one replacement of the file: all of them or none, and at
+    // the cost of one write. False, with nothing written, when a type code is not 0, 1 or 2.
+    // Throws FileError as WriteSetting does.
+    bool writeSettings(const QList<SettingWrite>& writes);
 
     // The calling pattern of every reader: `fallback` when the file is absent, else the
     // stored value or `defaultValue` when the key is missing or unreadable.

@@ -170,6 +170,25 @@ private slots:
         QCOMPARE(value, SettingValue(QStringLiteral("untouched")));
     }
 
+    void batchWritesAllOrNothing()
+    {
+        TempHome home;
+        const QByteArray before("[SETUP]\r\nDEFAULT_USER=ANA\r\n");
+        home.write(Ini, before);
+        Settings settings(home.home());
+        const SettingWrite status { setup(), QStringLiteral("DEFAULT_STATUS"), SettingString, QStringLiteral("OC") };
+        const SettingWrite badType { setup(), QStringLiteral("X"), 7, 1 };
+        const SettingWrite badText { setup(), QStringLiteral("DEFAULT_USER"), SettingString, QStringLiteral("A\nB") };
+        QVERIFY(!settings.writeSettings({ status, badType }));
+        QCOMPARE(home.read(Ini), before);
+        QVERIFY_THROWS_EXCEPTION(FileError, settings.writeSettings({ status, badText }));
+        QCOMPARE(home.read(Ini), before);
+        const SettingWrite top { QStringLiteral("POSICAO"), QStringLiteral("WNDCOM_TOP"), SettingInteger, 5 };
+        QVERIFY(settings.writeSettings({ status, top }));
+        QCOMPARE(home.read(Ini),
+            QByteArray("[SETUP]\r\nDEFAULT_USER=ANA\r\nDEFAULT_STATUS=OC\r\n\r\n[POSICAO]\r\nWNDCOM_TOP=5\r\n"));
+    }
+
     void writtenValuesAreReadBack()
     {
         TempHome home;
@@ -231,7 +250,7 @@ private slots:
     void factorySettingsFile()
     {
         TempHome home;
-        const Settings settings(home.home());
+        Settings settings(home.home());
         SettingKeys::writeFactorySettings(settings);
         QCOMPARE(home.read(Ini),
             QByteArray("[SETUP]\r\n"
