@@ -1,0 +1,111 @@
+#include "clock.h"
+#include "command.h"
+#include "frame.h"
+#include "machineidentity.h"
+#include "netoptions.h"
+#include "talmailslot.h"
+#include "udpmailslotbackend.h"
+#include "usertree.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMap>
+#include <QTimer>
+
+#include <cmath>
+
+namespace
+{
+const QString Prefix = QStringLiteral("colloqua-cli who: ");
+const QString AckPrefix = QStringLiteral("ACK_USR_");
+const QStringList Answers = { QStringLiteral("ON"), QStringLiteral("AU"), QStringLiteral("OC"), QStringLiteral("IN") };
+constexpr double DefaultTimeout = 2.0;
+constexpr double MaxTimeout = 3600.0;
+// Answers are handed over this often; the default second would only slow the count down.
+constexpr int CheckIntervalMs = 50;
+
+int runWho(const QStringList& args, CliStreams& io)
+{
+    QStringList rest;
+    const std::optional<NetOptions> net = NetOptions::parse(args, rest, io.err, Prefix);
+    if (!net)
+        return ExitUsage;
+
+    bool missing = false;
+    const std::optional<QString> timeoutText = NetOptions::takeValue(rest, QStringLiteral("--timeout"), missing);
+    bool userMissing = false;
+    const std::optional<QString> userText = NetOptions::takeValue(rest, QStringLiteral("--user"), userMissing);
+    if (missing || userMissing) {
+        io.err << Prefix << (missing ? "--timeout" : "--user") << " needs a value\n";
+        return ExitUsage;
+    }
+    double timeout = DefaultTimeout;
+    if (timeoutText) {
+        bool ok = false;
+        timeout = timeoutText->toDouble(&ok);
+        if (!ok || !std::isfinite(timeout) || timeout <= 0 || timeout > MaxTimeout) {
+            io.err << Prefix << "\"" << *timeoutText << "\" is not a time-out in seconds (above 0, at most 3600)\n";
+            return ExitUsage;
+        }
+    }
+    // A name of its own, so that the stations' trees keep it apart from the people.
+    const QString user
+        = userText ? userText->toUpper() : QStringLiteral("CLI-%1").arg(QCoreApplication::applicationPid());
+    if (!rest.isEmpty()) {
+        io.err << Prefix << "unexpected argument \"" << rest.first() << "\"\n";
+        return ExitUsage;
+    }
+    if (!IsAcceptableName(user)) {
+        io.err << Prefix << "\"" << user << "\" cannot be a user name\n";
+        return ExitUsage;
+    }
+
+    const NetworkConfig config = net->config;
+    TALMailSlot transport(std::make_unique<UdpMailslotBackend>(net->computer, [config] { return config; }), nullptr,
+        net->computer, MachineIdentity::userName());
+    transport.setCheckInterval(CheckIntervalMs);
+    transport.setMailBox(net->channel);
+    transport.setActive(true);
+    if (!transport.Active()) {
+        io.err << Prefix << "cannot open the mailbox " << net->channel << " on port " << config.port
+               << (config.address.isEmpty() ? QString() : QStringLiteral(" at ") + config.address)
+               << " (taken by a station, or not an address of this machine)\n";
+        return ExitFailure;
+    }
+
+    const SystemClock clock;
+    // One line per station that answered, in order: "USER (computer)" and its status code.
+    QMap<QString, QString> answered;
+    QObject context;
+    QObject::connect(&transport, &TALMailSlot::OnNewMessage, &context,
+        [&](const QString& computer, const QString&, const QString& text) {
+            TDados frame;
+            ParseFrame(text, frame, clock);
+            const QString sender = computer.toLower();
+            if (!frame.Valid || frame.ToUser != user || !frame.Command.startsWith(AckPrefix))
+                return;
+            const QString code = frame.Command.mid(AckPrefix.size());
+            if (!Answers.contains(code) || !IsAcceptableName(frame.FromUser) || !IsAcceptableName(sender))
+                return;
+            answered.insert(UserEntryText(frame.FromUser, sender), code);
+        });
+
+    // Invisible: the stations answer, but none shows us.
+    transport.Broadcast(BuildPresenceFrame(user, FrameTimestamp(clock), QStringLiteral("IN")));
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(std::lround(timeout * 1000)), &loop, &QEventLoop::quit);
+    loop.exec();
+    transport.Broadcast(BuildLogoffFrame(user, FrameTimestamp(clock)));
+    transport.setActive(false);
+
+    for (auto it = answered.cbegin(); it != answered.cend(); ++it)
+        io.out << it.key() << " " << it.value() << "\n";
+    return ExitOk;
+}
+
+const CliRegistration registration({ QStringLiteral("who"),
+    QStringLiteral("who ") + NetOptions::usage() + QStringLiteral(" [--timeout S] [--user NAME]"),
+    QStringLiteral("Announce an invisible presence on the channel and list the stations that answer within S "
+                   "seconds (2 by default), one line each: USER (computer) STATUS."),
+    runWho });
+} // namespace

@@ -1,0 +1,84 @@
+#include "loopback.h"
+#include "sessionstation.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace
+{
+QString port()
+{
+    return QString::number(Loopback::testPort());
+}
+
+// colloqua-cli with the loopback network flags of this process and `args`.
+QStringList whoArguments(const QStringList& args)
+{
+    return QStringList { QStringLiteral("who"), QStringLiteral("--address"), Loopback::nextAddress().toString(),
+        QStringLiteral("--port"), port(), QStringLiteral("--broadcast"), QStringLiteral("127.255.255.255:") + port(),
+        QStringLiteral("--computer"), QStringLiteral("CLI-PC") }
+    + args;
+}
+
+QStringList words(const char* text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+} // namespace
+
+class TestCliWho : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listsTheStationsThatAnswer()
+    {
+        SessionStation a(QStringLiteral("pc-a"));
+        SessionStation b(QStringLiteral("PC-B"));
+        a.session->Conectar(QStringLiteral("ANA"), SessionStation::Channel, QStringLiteral("OC"));
+        b.session->Conectar(QStringLiteral("BIA"), SessionStation::Channel, QStringLiteral("IN"));
+        QTRY_COMPARE(a.master(), QStringLiteral(".BIA (pc-b)\n"));
+
+        QProcess who;
+        // The stations answer from this process's event loop, so the run is awaited with it.
+        QSignalSpy finished(&who, &QProcess::finished);
+        who.start(QStringLiteral(COLLOQUA_CLI_PATH),
+            whoArguments({ QStringLiteral("--channel"), SessionStation::Channel, QStringLiteral("--timeout"),
+                QStringLiteral("0.8"), QStringLiteral("--user"), QStringLiteral("quem") }));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+        QCOMPARE(who.readAllStandardError(), QByteArray());
+        QCOMPARE(who.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(who.readAllStandardOutput()), QStringLiteral("ANA (pc-a) OC\nBIA (pc-b) IN\n"));
+
+        // It came invisible and left with "USR_OF": known, but offline.
+        QTRY_COMPARE(a.master(), QStringLiteral(".BIA (pc-b)\n'QUEM (cli-pc)\n"));
+        QTRY_COMPARE(b.master(), QStringLiteral("ANA (pc-a)\n'QUEM (cli-pc)\n"));
+    }
+
+    void wrongUsage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no channel") << words("--timeout 1") << "--channel is required";
+        QTest::newRow("channel too long") << words("--channel CHANNEL09") << "1 to 8 characters";
+        QTest::newRow("bad time-out") << words("--channel NETWORK --timeout 0") << "is not a time-out";
+        QTest::newRow("missing value") << words("--channel NETWORK --timeout") << "--timeout needs a value";
+        QTest::newRow("bad user") << words("--channel NETWORK --user A(B") << "cannot be a user name";
+        QTest::newRow("stray argument") << words("--channel NETWORK extra") << "unexpected argument";
+    }
+    void wrongUsage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        QProcess who;
+        who.start(QStringLiteral(COLLOQUA_CLI_PATH), whoArguments(args));
+        QVERIFY(who.waitForFinished(30000));
+        QCOMPARE(who.exitCode(), 2);
+        QVERIFY2(QString::fromUtf8(who.readAllStandardError()).contains(error), qPrintable(error));
+        QCOMPARE(who.readAllStandardOutput(), QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliWho)
+#include "tst_cli_who.moc"
