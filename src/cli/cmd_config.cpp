@@ -253,7 +253,7 @@ int runConfig(const QStringList& args, CliStreams& io)
 
     Settings settings { StationHome(options.home) };
     const QString action = options.positional.first();
-    const QStringList rest = options.positional.mid(1);
+    QStringList rest = options.positional.mid(1);
 
     if (action == QLatin1String("path") && rest.isEmpty()) {
         io.out << settings.path() << "\n";
@@ -263,18 +263,29 @@ int runConfig(const QStringList& args, CliStreams& io)
         return runList(settings, io);
     if (action == QLatin1String("init") && rest.isEmpty())
         return runInit(settings, options.force, io);
-    if ((action == QLatin1String("get") && rest.size() == 2) || (action == QLatin1String("set") && rest.size() == 3)) {
-        const std::optional<Target> target = resolve(rest[0], rest[1], options, io.err);
-        if (!target)
-            return ExitUsage;
-        if (action == QLatin1String("get"))
-            return runGet(settings, *target, io);
-        const std::optional<SettingValue> value = parseValue(*target, rest[2], io.err);
-        if (!value)
-            return ExitUsage;
-        return runSet(settings, *target, *value, io);
+
+    // "get SECTION KEY" and "set SECTION KEY VALUE", or the short forms without the verb.
+    bool isSet = false;
+    if (action == QLatin1String("get") && rest.size() == 2) {
+        isSet = false;
+    } else if (action == QLatin1String("set") && rest.size() == 3) {
+        isSet = true;
+    } else if (action != QLatin1String("get") && action != QLatin1String("set")
+        && (options.positional.size() == 2 || options.positional.size() == 3)) {
+        rest = options.positional;
+        isSet = rest.size() == 3;
+    } else {
+        return usageError(io);
     }
-    return usageError(io);
+    const std::optional<Target> target = resolve(rest[0], rest[1], options, io.err);
+    if (!target)
+        return ExitUsage;
+    if (!isSet)
+        return runGet(settings, *target, io);
+    const std::optional<SettingValue> value = parseValue(*target, rest[2], io.err);
+    if (!value)
+        return ExitUsage;
+    return runSet(settings, *target, *value, io);
 }
 
 const CliRegistration registration(CliCommand {
@@ -282,12 +293,14 @@ const CliRegistration registration(CliCommand {
     QStringLiteral("config [--home DIR] list\n"
                    "config [--home DIR] get SECTION KEY [--type TYPE]\n"
                    "config [--home DIR] set SECTION KEY VALUE [--type TYPE]\n"
+                   "config [--home DIR] SECTION KEY [VALUE] [--type TYPE]\n"
                    "config [--home DIR] init [--force]\n"
                    "config [--home DIR] path"),
     QStringLiteral("Read and change the station's colloqua.ini. list shows every setting as the program reads "
                    "it (stored, or its default) and then any other stored key; get prints one value, set writes "
                    "one (integers as decimal or 0x hex, booleans as 1/0/true/false); init writes the factory "
-                   "settings into a station that has none; path prints the file's place. Names ignore letter "
+                   "settings into a station that has none; path prints the file's place. Without get or set, "
+                   "two names read and a value writes. Names ignore letter "
                    "case. A key the program does not use needs --type integer|string|boolean. The home is "
                    "$XDG_DATA_HOME/colloqua/ unless --home is given."),
     runConfig,

@@ -73,12 +73,16 @@ private slots:
             << QStringLiteral("is a string setting");
         QTest::newRow("invalid key name") << QByteArray() << words("get SETUP A=B --type string") << 2 << QString()
                                           << QStringLiteral("not a valid section and key");
+        QTest::newRow("short form reads") << QByteArray("[SETUP]\r\nDEFAULT_STATUS=AU\r\n")
+                                          << words("SETUP DEFAULT_STATUS") << 0 << QStringLiteral("AU\n") << QString();
         QTest::newRow("path") << QByteArray() << words("path") << 0 << QStringLiteral("%HOME%colloqua.ini\n")
                               << QString();
         QTest::newRow("no action") << QByteArray() << QStringList() << 2 << QString() << QStringLiteral("Usage");
         QTest::newRow("unknown action") << QByteArray() << words("show") << 2 << QString() << QStringLiteral("Usage");
         QTest::newRow("too few arguments")
             << QByteArray() << words("get SETUP") << 2 << QString() << QStringLiteral("Usage");
+        QTest::newRow("get with a value")
+            << QByteArray() << words("get SETUP DEFAULT_USER ANA") << 2 << QString() << QStringLiteral("Usage");
         QTest::newRow("unknown option") << QByteArray() << words("list --all") << 2 << QString()
                                         << QStringLiteral("unknown option");
         QTest::newRow("unknown type") << QByteArray() << words("get A B --type float") << 2 << QString()
@@ -124,6 +128,8 @@ private slots:
         QTest::newRow("windows-1252 text")
             << (words("set RECEBER ARQ_EMITIR_SOM") << QStringLiteral("/s/Jo\u00E3o.wav"))
             << QByteArray("[RECEBER]\r\nARQ_EMITIR_SOM=/s/Jo\xE3o.wav\r\n");
+        QTest::newRow("short form writes")
+            << words("SETUP DEFAULT_STATUS OC") << QByteArray("[SETUP]\r\nDEFAULT_STATUS=OC\r\n");
         QTest::newRow("unknown key with a type")
             << words("set --type integer REDE2 X 5") << QByteArray("[REDE2]\r\nX=5\r\n");
         QTest::newRow("after --") << words("set -- SETUP DEFAULT_USER --x")
