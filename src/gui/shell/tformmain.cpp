@@ -1,0 +1,163 @@
+#include "tformmain.h"
+
+#include "imagesets.h"
+#include "prompter.h"
+#include "station.h"
+#include "tformcom.h"
+#include "tformcomtools.h"
+#include "tformcredito.h"
+#include "tformlogon.h"
+#include "tformsplashscreen.h"
+#include "trayhost.h"
+#include "usertree.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QVBoxLayout>
+
+namespace
+{
+template<typename Context, typename F>
+QAction* addEntry(QMenu* menu, const QString& text, const Context* context, F&& handler)
+{
+    QAction* action = menu->addAction(text);
+    QObject::connect(action, &QAction::triggered, context, std::forward<F>(handler));
+    return action;
+}
+
+// The characters a user name never holds; the frames and the tree entries rely on it.
+QString withoutForbiddenChars(const QString& name)
+{
+    QString clean;
+    for (const QChar c : name) {
+        if (!QStringView(u".'()[]|").contains(c))
+            clean.append(c);
+    }
+    return clean;
+}
+} // namespace
+
+TFormMain::TFormMain(Station& station, QWidget* parent)
+    : QWidget(parent)
+    , m_station(station)
+{
+    setWindowTitle(QStringLiteral("Colloqua"));
+    m_label = new QLabel(tr("Este form não é visualizado"), this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_label);
+
+    buildMenu();
+
+    // Created before the shared tools, so the picture is loaded here rather than taken from them.
+    TrayHost& tray = m_station.tray();
+    tray.setToolTip(QStringLiteral("Colloqua"));
+    tray.setIcon(ImageSets().applicationIcon());
+    connect(&tray, &TrayHost::openRequested, this, &TFormMain::onOpenRequested);
+    connect(&tray, &TrayHost::menuRequested, this, &TFormMain::showMenu);
+    tray.show();
+}
+
+TFormMain::~TFormMain()
+{
+    m_station.tray().hide();
+}
+
+void TFormMain::buildMenu()
+{
+    m_popUpMenu = new QMenu(this);
+    addEntry(m_popUpMenu, tr(" Comunicador"), this, &TFormMain::MenuComunicadorClick);
+
+    m_menuOperacao = m_popUpMenu->addMenu(tr(" Estado Atual"));
+    m_popMenuUsuario = m_menuOperacao->addMenu(tr("Usuário"));
+    addEntry(m_menuOperacao, tr("Inserir Usuário"), this, &TFormMain::InserirUsuario);
+    m_menuOperacao->addSeparator();
+    const QStringList statusCaptions { tr("CONECTADO"), tr("AUSENTE"), tr("OCUPADO"), tr("INVISÍVEL") };
+    for (int i = 0; i < statusCaptions.size(); ++i) {
+        const int selector = i + 1;
+        addEntry(m_menuOperacao, statusCaptions.at(i), this,
+            [this, selector] { m_station.FormCom().AlterarStatus(selector); });
+    }
+    addEntry(m_menuOperacao, tr("DESCONECTADO"), this, [this] { m_station.FormCom().Desconectar(); });
+
+    m_popUpMenu->addSeparator();
+    QAction* manual = addEntry(m_popUpMenu, tr(" Manual"), this, &TFormMain::Manual);
+    manual->setShortcut(QKeySequence(Qt::Key_F1));
+    addEntry(m_popUpMenu, tr(" Créditos"), this, &TFormMain::Creditos);
+    m_popUpMenu->addSeparator();
+    addEntry(m_popUpMenu, tr(" Fechar Aplicativo"), this, &TFormMain::MenuFecharClick);
+}
+
+void TFormMain::setTrayIcon(const QIcon& icon)
+{
+    m_station.tray().setIcon(icon);
+}
+
+QIcon TFormMain::trayIcon() const
+{
+    return m_station.tray().icon();
+}
+
+bool TFormMain::trayIsDeaf() const
+{
+    // The start-up checks own the screen while the splash shows.
+    return m_station.FormSplashScreen().isVisible();
+}
+
+void TFormMain::onOpenRequested()
+{
+    if (!trayIsDeaf())
+        MenuComunicadorClick();
+}
+
+void TFormMain::showMenu(const QPoint& globalPos)
+{
+    if (!trayIsDeaf())
+        m_popUpMenu->popup(globalPos);
+}
+
+void TFormMain::MenuComunicadorClick()
+{
+    TFormCom& com = m_station.FormCom();
+    if (com.isVisible())
+        com.close();
+    else if (com.EstaConectado())
+        com.show();
+    else
+        m_station.FormLogon().Exibir();
+}
+
+void TFormMain::MenuFecharClick()
+{
+    m_station.FormCom().Desconectar();
+    m_station.requestEnd();
+}
+
+void TFormMain::InserirUsuario()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    tools.guarded([&] {
+        const DialogoAbertoScope dialogo(tools);
+        const std::optional<QString> answer
+            = m_station.prompter().askText(tr("Adicionar usuário"), tr("Usuário:"), QString());
+        if (!answer)
+            return;
+        // A pasted name could carry what the logon dialog refuses to type.
+        const QString name = TrimBlanks(withoutForbiddenChars(QLocale::system().toUpper(*answer)));
+        if (name.isEmpty())
+            return;
+        tools.names().AddUserName(name);
+        m_station.FormCom().MontarMenuUsuarios();
+    });
+}
+
+void TFormMain::Manual()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    tools.OpenDocument(tools.HelpDir() + QStringLiteral("index.html"));
+}
+
+void TFormMain::Creditos()
+{
+    m_station.FormCredito().MostraCreditos();
+}
