@@ -1,0 +1,190 @@
+#pragma once
+
+// A station for the window tests: its own temporary home and install directory, prompts
+// answered from queues, a silent tray and sound, recorded documents, and either an in-memory
+// network or UDP on a loopback address of its own.
+
+#include "communicatorsession.h"
+#include "documentopener.h"
+#include "fakemailslotbackend.h"
+#include "loopback.h"
+#include "prompter.h"
+#include "queuedprompter.h"
+#include "settings.h"
+#include "soundplayer.h"
+#include "station.h"
+#include "talmailslot.h"
+#include "temphome.h"
+#include "tformcom.h"
+#include "tformcomtools.h"
+#include "trayhost.h"
+#include "usertree.h"
+#include "usertreefile.h"
+
+#include <QHostAddress>
+#include <QLocale>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+// Answers from a QueuedPrompter, and lets a test look at the station while a prompt is open.
+class ProbingPrompter final : public Prompter
+{
+public:
+    void message(Kind kind, const QString& title, const QString& text) override
+    {
+        probe();
+        m_queued.message(kind, title, text);
+    }
+    bool confirm(const QString& title, const QString& text) override
+    {
+        probe();
+        return m_queued.confirm(title, text);
+    }
+    std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override
+    {
+        probe();
+        return m_queued.askText(title, label, initial);
+    }
+    std::optional<QString> chooseFile(const QString& title, const QString& directory, const QString& filter) override
+    {
+        probe();
+        return m_queued.chooseFile(title, directory, filter);
+    }
+
+    QueuedPrompter& queued() { return m_queued; }
+    // Called at every prompt, before it is answered.
+    std::function<void()> onPrompt;
+
+private:
+    void probe()
+    {
+        if (onPrompt)
+            onPrompt();
+    }
+
+    QueuedPrompter m_queued;
+};
+
+class RecordingSoundPlayer final : public SoundPlayer
+{
+public:
+    void play(const QString& path) override { m_played.append(path); }
+    const QStringList& played() const { return m_played; }
+
+private:
+    QStringList m_played;
+};
+
+class TestStation
+{
+public:
+    // UDP on a fresh loopback address, broadcasts on the loopback network only.
+    explicit TestStation(const QString& computer)
+        : m_address(Loopback::nextAddress())
+    {
+        const quint16 port = Loopback::testPort();
+        setting(QStringLiteral("REDE"), QStringLiteral("PORTA"), SettingInteger, int(port));
+        setting(QStringLiteral("REDE"), QStringLiteral("ENDERECO"), SettingString, m_address.toString());
+        setting(QStringLiteral("REDE"), QStringLiteral("DIFUSAO"), SettingString,
+            QStringLiteral("127.255.255.255:%1").arg(port));
+        create(computer, {});
+    }
+
+    // An in-memory network; nothing leaves the process.
+    TestStation(const QString& computer, FakeMailslotNetwork& network) { create(computer, network.attach(computer)); }
+
+    ~TestStation() { m_station.reset(); }
+    TestStation(const TestStation&) = delete;
+    TestStation& operator=(const TestStation&) = delete;
+
+    Station& station() const { return *m_station; }
+    TFormCom& com() const { return m_station->FormCom(); }
+    TFormComTools& tools() const { return m_station->FormComTools(); }
+    CommunicatorSession& session() const { return com().session(); }
+    ProbingPrompter& prompter() { return m_prompter; }
+    QueuedPrompter& queued() { return m_prompter.queued(); }
+    NullTrayHost& tray() const { return *m_tray; }
+    RecordingDocumentOpener& opener() const { return *m_opener; }
+    RecordingSoundPlayer& sound() const { return *m_sound; }
+    const TempHome& home() const { return m_home; }
+    QString installDir() const { return m_install.path() + QLatin1Char('/'); }
+    const QHostAddress& address() const { return m_address; }
+
+    void setting(const QString& section, const QString& key, int type, const SettingValue& value) const
+    {
+        Settings(m_home.home()).WriteSetting(section, key, type, value);
+    }
+    SettingValue readSetting(const QString& section, const QString& key, int type) const
+    {
+        SettingValue value;
+        Settings(m_home.home()).ReadSetting(section, key, SettingValue(), type, value);
+        return value;
+    }
+
+    // The tree file as a list of its lines (TABs kept).
+    QStringList treeFileLines() const
+    {
+        const QByteArray bytes = m_home.read(QStringLiteral("Dados/ArvUsuarios.tv"));
+        QStringList lines = QString::fromLatin1(bytes).split(QStringLiteral("\r\n"));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    }
+
+    // Texts of the visible tree's items, depth first, a TAB per level.
+    QStringList treeItems() const;
+
+private:
+    void create(const QString& computer, std::unique_ptr<MailslotBackend> backend)
+    {
+        m_home.home().ensureDataDir();
+        StationOptions options;
+        options.home = m_home.path();
+        options.computerName = computer;
+        options.userName = QStringLiteral("tester");
+        options.programDir = m_install.path();
+        options.prompter = &m_prompter;
+        auto sound = std::make_unique<RecordingSoundPlayer>();
+        m_sound = sound.get();
+        options.sound = std::move(sound);
+        auto tray = std::make_unique<NullTrayHost>();
+        m_tray = tray.get();
+        options.tray = std::move(tray);
+        auto opener = std::make_unique<RecordingDocumentOpener>();
+        m_opener = opener.get();
+        options.opener = std::move(opener);
+        options.backend = std::move(backend);
+        options.collation = QLocale(QLocale::Portuguese, QLocale::Brazil);
+        m_station = std::make_unique<Station>(std::move(options));
+        // Quick hand-overs keep the tests short; the rules do not depend on the rhythm.
+        m_station->FormCom().ALMailSlot1().setCheckInterval(20);
+    }
+
+    TempHome m_home;
+    QTemporaryDir m_install;
+    QHostAddress m_address;
+    ProbingPrompter m_prompter;
+    RecordingSoundPlayer* m_sound = nullptr;
+    NullTrayHost* m_tray = nullptr;
+    RecordingDocumentOpener* m_opener = nullptr;
+    std::unique_ptr<Station> m_station;
+};
+
+#include "usertreewidget.h"
+
+inline QStringList TestStation::treeItems() const
+{
+    QStringList texts;
+    const std::function<void(const QTreeWidgetItem*, int)> walk = [&](const QTreeWidgetItem* item, int depth) {
+        texts.append(QString(depth, QLatin1Char('\t')) + item->text(0));
+        for (int row = 0; row < item->childCount(); ++row)
+            walk(item->child(row), depth + 1);
+    };
+    const UserTreeWidget* tree = com().TreeView();
+    for (int row = 0; row < tree->topLevelItemCount(); ++row)
+        walk(tree->topLevelItem(row), 0);
+    return texts;
+}
