@@ -7,6 +7,7 @@
 #include <QNetworkInterface>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace
@@ -197,13 +199,19 @@ bool UdpMailslotBackend::create(const QString& mailBox)
 
     // A socket bound to one address hears no broadcasts; the interface's broadcast address,
     // shared by every station of the machine, does.
+    // A station that could not hear broadcasts would miss every announcement: it stays closed.
     if (bindIp != INADDR_ANY) {
         if (const auto broadcast = interfaceBroadcast(bindIp)) {
             m_broadcastFd = boundSocket(*broadcast, config.port, true);
-            if (m_broadcastFd >= 0) {
-                raiseReceiveBuffer(m_broadcastFd);
-                setOption(m_broadcastFd, SOL_SOCKET, SO_RXQ_OVFL, 1);
+            if (m_broadcastFd < 0) {
+                closeFd(m_unicastFd);
+                return false;
             }
+            raiseReceiveBuffer(m_broadcastFd);
+            setOption(m_broadcastFd, SOL_SOCKET, SO_RXQ_OVFL, 1);
+            // Arrival times put the two sockets' datagrams back in order.
+            setOption(m_broadcastFd, SOL_SOCKET, SO_TIMESTAMPNS, 1);
+            setOption(m_unicastFd, SOL_SOCKET, SO_TIMESTAMPNS, 1);
         }
     }
 
@@ -406,6 +414,7 @@ void UdpMailslotBackend::readerLoop()
     fds[count++] = { m_unicastFd, POLLIN, 0 };
     if (m_broadcastFd >= 0)
         fds[count++] = { m_broadcastFd, POLLIN, 0 };
+    std::vector<Pending> batch;
     for (;;) {
         if (::poll(fds, count, -1) < 0) {
             if (errno == EINTR)
@@ -414,6 +423,7 @@ void UdpMailslotBackend::readerLoop()
         }
         if (fds[0].revents)
             return;
+        int ready = 0;
         for (nfds_t i = 1; i < count; ++i) {
             if (fds[i].revents & POLLERR) {
                 // A pending socket error (an ICMP report) would wake poll for ever.
@@ -422,15 +432,29 @@ void UdpMailslotBackend::readerLoop()
                 ::getsockopt(fds[i].fd, SOL_SOCKET, SO_ERROR, &error, &length);
             }
             if (fds[i].revents & POLLIN)
-                drain(fds[i].fd, buffer, drops[i]);
+                ++ready;
+        }
+        // Datagrams waiting on both sockets are taken in the order of their arrival stamps.
+        std::vector<Pending>* merge = ready > 1 ? &batch : nullptr;
+        for (nfds_t i = 1; i < count; ++i) {
+            if (fds[i].revents & POLLIN)
+                drain(fds[i].fd, buffer, drops[i], merge);
+        }
+        if (merge) {
+            std::stable_sort(
+                batch.begin(), batch.end(), [](const Pending& a, const Pending& b) { return a.at < b.at; });
+            for (const Pending& p : batch)
+                accept(p.bytes, p.from);
+            batch.clear();
         }
     }
 }
 
-void UdpMailslotBackend::drain(int fd, QByteArray& buffer, quint32& drops)
+void UdpMailslotBackend::drain(int fd, QByteArray& buffer, quint32& drops, std::vector<Pending>* batch)
 {
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(quint32))];
-    for (;;) {
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(quint32)) + CMSG_SPACE(sizeof(timespec))];
+    // Bounded, so a flood on one socket cannot hold back the other or the stop request.
+    for (int taken = 0; taken < DrainBatch;) {
         sockaddr_in from {};
         iovec iov { buffer.data(), static_cast<size_t>(buffer.size()) };
         msghdr msg {};
@@ -446,20 +470,32 @@ void UdpMailslotBackend::drain(int fd, QByteArray& buffer, quint32& drops)
                 continue;
             return; // EAGAIN: drained; anything else: poll reports it again
         }
-        // The kernel's running count of datagrams this socket had no room for.
+        ++taken;
+        qint64 at = 0;
         for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+            if (c->cmsg_level != SOL_SOCKET)
+                continue;
+            if (c->cmsg_type == SO_RXQ_OVFL) {
+                // The kernel's running count of datagrams this socket had no room for.
                 quint32 total = 0;
                 std::memcpy(&total, CMSG_DATA(c), sizeof total);
                 if (total > drops) {
                     m_lost.fetch_add(total - drops);
                     drops = total;
                 }
+            } else if (c->cmsg_type == SO_TIMESTAMPNS) {
+                timespec ts {};
+                std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
+                at = qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
             }
         }
         if (msg.msg_namelen < sizeof from || from.sin_family != AF_INET)
             continue;
-        accept(QByteArrayView(buffer.constData(), n), ntohl(from.sin_addr.s_addr));
+        const quint32 fromIp = ntohl(from.sin_addr.s_addr);
+        if (batch)
+            batch->push_back({ QByteArray(buffer.constData(), n), fromIp, at });
+        else
+            accept(QByteArrayView(buffer.constData(), n), fromIp);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 // Remote mailslots over UDP. Every message travels as one NetBIOS datagram carrying an SMB
 // mailslot write (see NetbiosDatagram): DIRECT_UNIQUE to COMPUTER<00> for a directed write,
@@ -100,7 +101,16 @@ private:
     };
 
     void readerLoop();
-    void drain(int fd, QByteArray& buffer, quint32& drops);
+    // A datagram taken from a socket, waiting to be put in arrival order.
+    struct Pending
+    {
+        QByteArray bytes;
+        quint32 from = 0;
+        qint64 at = 0;
+    };
+    static constexpr int DrainBatch = 256;
+
+    void drain(int fd, QByteArray& buffer, quint32& drops, std::vector<Pending>* batch);
     void accept(QByteArrayView bytes, quint32 fromIp);
     bool seenBefore(const SeenKey& key);
     void enqueue(const QByteArray& data);

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -207,6 +208,18 @@ private slots:
         QVERIFY(second.backend.create(Channel));
     }
 
+    void staysClosedWhenBroadcastsCannotBeHeard()
+    {
+        QUdpSocket squatter;
+        QVERIFY(
+            squatter.bind(QHostAddress(LoopbackBroadcast), Loopback::testPort(), QAbstractSocket::DontShareAddress));
+        Station s(QStringLiteral("s"));
+        QVERIFY(!s.backend.create(Channel));
+        QVERIFY(!s.backend.isOpen());
+        squatter.close();
+        QVERIFY(s.backend.create(Channel));
+    }
+
     void refusesToOpen_data()
     {
         QTest::addColumn<QString>("mailBox");
@@ -349,7 +362,11 @@ private slots:
         QTRY_COMPARE(alpha.backend.learntAddress(QStringLiteral("BETA")), std::optional(beta.address()));
         alpha.backend.write(QStringLiteral("beta"), Channel, "ack");
         QTRY_COMPARE(beta.backend.info().count, 2);
-        QCOMPARE(readAll(beta.backend), (QList<QByteArray> { "logon", "ack" }));
+        // Broadcasts and directed writes reach a station with its own address on two sockets;
+        // their relative order is the kernel's arrival stamp when it has one, so not asserted.
+        QList<QByteArray> got = readAll(beta.backend);
+        std::sort(got.begin(), got.end());
+        QCOMPARE(got, (QList<QByteArray> { "ack", "logon" }));
     }
 
     void sendsWhileClosed()
@@ -433,22 +450,25 @@ private slots:
         Station beta(QStringLiteral("beta"));
         QVERIFY(alpha.backend.create(Channel));
         QVERIFY(beta.backend.create(Channel));
-        // Far more than the socket buffer holds, nothing read meanwhile: the reader must move
-        // it into the queue as it comes. Sent in rounds of 100 at about 100,000 a second (a
-        // gigabit line's pace for these sizes) rather than at the loopback's own pace, which on
-        // a busy machine outruns a reader that is not scheduled.
+        // Many times what a socket buffer holds, with nothing read meanwhile: the reader must
+        // move it into the queue as it comes. Sent in rounds of 200 (which fit even an
+        // unprivileged socket buffer) so that a busy machine that does not schedule the reader
+        // for a while cannot fail the test; bench_udpmailslotbackend measures the raw pace.
         constexpr int Burst = 5000;
+        constexpr int Round = 200;
         const QByteArray frame = "Message\r\nana\r\nalpha\r\nM[ANA|JOAO|070512143005|3]S[]D[" + QByteArray(200, 'x');
         for (int i = 0; i < Burst; ++i) {
             alpha.backend.write(beta.config.address, Channel, frame + QByteArray::number(i) + "]\r\n");
-            if (i % 100 == 99)
-                QThread::usleep(1000);
+            if ((i + 1) % Round == 0) {
+                QTRY_VERIFY2_WITH_TIMEOUT(beta.backend.info().count == i + 1,
+                    qPrintable(QStringLiteral("kept %1 of %2, lost in the socket buffer %3")
+                                   .arg(beta.backend.info().count)
+                                   .arg(i + 1)
+                                   .arg(beta.backend.lostCount())),
+                    10000);
+            }
         }
-        QTRY_VERIFY2_WITH_TIMEOUT(beta.backend.info().count == Burst,
-            qPrintable(QStringLiteral("kept %1, lost in the socket buffer %2")
-                           .arg(beta.backend.info().count)
-                           .arg(beta.backend.lostCount())),
-            20000);
+        QCOMPARE(beta.backend.info().count, Burst);
         QCOMPARE(beta.backend.droppedCount(), quint64(0));
         QCOMPARE(beta.backend.lostCount(), quint64(0));
         const QList<QByteArray> all = readAll(beta.backend);
