@@ -43,10 +43,15 @@ public:
                 m_state = State::Locked;
                 return;
             }
-            if (errno == EINTR)
+            const int error = errno;
+            if (error == EINTR)
                 continue;
-            if (errno != EWOULDBLOCK || deadline.hasExpired()) {
-                m_state = errno == EWOULDBLOCK ? State::TimedOut : State::Unsupported;
+            if (error != EWOULDBLOCK) {
+                m_state = State::Unsupported;
+                return;
+            }
+            if (deadline.hasExpired()) {
+                m_state = State::TimedOut;
                 return;
             }
             QThread::msleep(1);
