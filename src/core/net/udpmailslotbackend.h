@@ -23,7 +23,8 @@
 // interface exclusively, so a second station on the machine fails create(), as a duplicate
 // mailslot would. With an address configured (several stations on one machine, each on its
 // own 127.0.0.x) it binds that address exclusively and, with address reuse, the broadcast
-// address of its interface as well, so broadcasts reach every station of the machine.
+// address of its interface as well (127.255.255.255 for loopback), so broadcasts reach every
+// station of the machine; when that second socket cannot be bound create() fails too.
 // A reader thread drains the sockets as data arrives and keeps, in a bounded queue, the
 // data of every well-formed write to our mailbox (names compared case-insensitively); a
 // DIRECT_GROUP write counts only when addressed to our group. Copies of one datagram
@@ -31,8 +32,11 @@
 // kept once, so a broadcast heard over several interfaces, or our own, arrives once.
 //
 // Addressing: a directed write goes to the address the computer name was last seen sending
-// from (learnt from every well-formed datagram), else to what the name resolves to, else
-// nowhere. All stations share the port, so only the address is learnt.
+// from (learnt from every well-formed datagram, names compared as on the wire: upper-case,
+// 15 characters), else to what the name resolves to (only names that can be host names are
+// looked up; results are kept 30 s), else nowhere. All stations share the port, so only the
+// address is learnt. A broadcast goes to every NetworkConfig::broadcast destination, or to
+// the broadcast address of every interface that is up, loopback included.
 class UdpMailslotBackend final : public MailslotBackend
 {
 public:
@@ -100,7 +104,6 @@ private:
         bool operator==(const Target& other) const = default;
     };
 
-    void readerLoop();
     // A datagram taken from a socket, waiting to be put in arrival order.
     struct Pending
     {
@@ -110,6 +113,7 @@ private:
     };
     static constexpr int DrainBatch = 256;
 
+    void readerLoop();
     void drain(int fd, QByteArray& buffer, quint32& drops, std::vector<Pending>* batch);
     void accept(QByteArrayView bytes, quint32 fromIp);
     bool seenBefore(const SeenKey& key);
