@@ -1,6 +1,9 @@
+#include "imagesets.h"
 #include "station.h"
 #include "stationhome.h"
 #include "tformcom.h"
+#include "tformcomtools.h"
+#include "tformlogon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -86,8 +89,17 @@ int main(int argc, char* argv[])
         err << "colloqua: cannot watch for termination signals\n";
     }
 
-    station.FormCom().IniciarSessao();
-    station.FormCom().ConectarAutomatico();
+    QApplication::setWindowIcon(station.FormComTools().images().applicationIcon());
+    TFormCom& com = station.FormCom();
+    com.IniciarSessao();
+    com.ConectarAutomatico();
+    // Without a notification area the program must stay reachable through a window.
+    if (!station.tray().isAvailable()) {
+        if (!com.EstaConectado())
+            station.FormLogon().Exibir();
+        else if (!com.isVisible())
+            com.show();
+    }
     const int result = QApplication::exec();
     signalNotifier.reset();
     return result;

@@ -28,6 +28,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -95,6 +96,7 @@ TFormCom::~TFormCom()
     const QList<QObject*> children = findChildren<QObject*>();
     for (QObject* child : children)
         QObject::disconnect(child, nullptr, this, nullptr);
+    QObject::disconnect(m_alMailSlot1.get(), nullptr, this, nullptr);
     Encerrar();
 }
 
@@ -872,6 +874,8 @@ void TFormCom::showEvent(QShowEvent* event)
         m_imgHeader->setPixmap(m_station.FormComTools().images().headerPicture());
     placeAtBottomRight();
     QMainWindow::showEvent(event);
+    // Once more when the window manager has put its frame around the window.
+    QTimer::singleShot(0, this, &TFormCom::placeAtBottomRight);
 }
 
 void TFormCom::saveGeometrySettings()
