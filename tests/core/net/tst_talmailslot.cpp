@@ -177,18 +177,6 @@ private slots:
         QCOMPARE(s->backend->waiting(), 0);
     }
 
-    void roundTripBetweenTransports()
-    {
-        auto a = station(QStringLiteral("PC1"));
-        auto b = station(QStringLiteral("PC2"));
-        b->slot->setActive(true);
-        a->slot->SendTo(QStringLiteral("pc2"), QStringLiteral("Ol\u00E1"));
-        QTRY_COMPARE(b->received.size(), 1);
-        QCOMPARE(b->received[0].computer, QStringLiteral("PC1"));
-        QCOMPARE(b->received[0].userName, QStringLiteral("ana"));
-        QCOMPARE(b->received[0].text, QStringLiteral("Ol\u00E1\r\n"));
-    }
-
     void withoutHandlerDatagramIsDropped()
     {
         auto s = station(QStringLiteral("PC1"), false);
@@ -255,22 +243,6 @@ private slots:
         s->slot->setMailBox(QStringLiteral("NETWORK"));
         QCOMPARE(s->backend->createCount(), 1);
         QCOMPARE(s->backend->closeCount(), 0);
-    }
-
-    void renameWhileActiveReopens()
-    {
-        auto s = station();
-        s->slot->setActive(true);
-        s->slot->setMailBox(QStringLiteral("VENDAS"));
-        QVERIFY(s->slot->Active());
-        QCOMPARE(s->backend->openName(), QStringLiteral("VENDAS"));
-        QCOMPARE(s->backend->closeCount(), 1);
-        QCOMPARE(m_network.deliver(QStringLiteral("PC1"), QStringLiteral("NETWORK"), Sentinel), 0);
-        inject(datagram("ana", "PC1", "x\r\n"), QStringLiteral("VENDAS"));
-        QTRY_COMPARE(s->received.size(), 1);
-        // Sends go to the new name too.
-        s->slot->Broadcast(QStringLiteral("y"));
-        QCOMPARE(s->backend->written().last().mailBox, QStringLiteral("VENDAS"));
     }
 
     void renameWhileInactiveDoesNotOpen()
@@ -411,47 +383,6 @@ private slots:
         QTRY_COMPARE(texts.size(), 3);
         QCOMPARE(deepest, 1);
         QCOMPARE(texts, (QStringList { QStringLiteral("1\r\n"), QStringLiteral("2\r\n"), QStringLiteral("3\r\n") }));
-    }
-
-    void stopWithPendingHandOver_data()
-    {
-        QTest::addColumn<bool>("destroy");
-        QTest::newRow("deactivate") << false;
-        QTest::newRow("destroy") << true;
-    }
-    void stopWithPendingHandOver()
-    {
-        QFETCH(bool, destroy);
-        auto s = station();
-        s->slot->setActive(true);
-        inject(Sentinel);
-        // The reader sees the datagram and asks for a hand-over this thread does not serve yet.
-        QVERIFY(s->backend->waitForInfoReportingWaiting(1, 5000));
-        QThread::msleep(200);
-        QVERIFY(s->received.isEmpty());
-        if (destroy) {
-            destroyAndCheckStopped(*s);
-        } else {
-            s->slot->setActive(false);
-            QVERIFY(!s->slot->Active());
-            QVERIFY(!s->backend->isOpen());
-        }
-        // The stop served the pending hand-over itself; the posted request finds nothing left.
-        QCOMPARE(s->received.size(), 1);
-        QCoreApplication::processEvents();
-        QCOMPARE(s->received.size(), 1);
-        QCOMPARE(s->backend->infoWhileClosed(), 0);
-    }
-
-    void destroyingActiveStopsReaderFirst()
-    {
-        auto s = station();
-        s->slot->setActive(true);
-        inject(Sentinel);
-        QTRY_COMPARE(s->received.size(), 1);
-        QCOMPARE(s->backend->closeCount(), 0);
-        destroyAndCheckStopped(*s);
-        QCOMPARE(s->backend->closeCount(), 1);
     }
 
     void stoppingLongModeIsPrompt()
