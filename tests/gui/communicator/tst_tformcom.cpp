@@ -120,6 +120,7 @@ private slots:
     void trayMenu();
     void logonAndLogoffSteps();
     void statusMenuChangesStatus();
+    void statusImagesOpenStatusMenu();
     void shortcuts_data();
     void shortcuts();
     void altNFromEveryWindow_data();
@@ -291,6 +292,26 @@ void TestTFormCom::statusMenuChangesStatus()
     QCOMPARE(a.com().UsuarioAtual(), QStringLiteral("ANA"));
     QCOMPARE(a.com().StatusAtual(), QStringLiteral("OC"));
     QCOMPARE(a.com().CanalPendente(), Channel);
+}
+
+void TestTFormCom::statusImagesOpenStatusMenu()
+{
+    FakeMailslotNetwork network;
+    TestStation a(QStringLiteral("pc-a"), network);
+    a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));
+    a.com().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&a.com()));
+    QMenu* menu = a.com().PopupMenuStatus();
+    for (QWidget* image : { static_cast<QWidget*>(a.com().ImgStatus1()), a.com().ImgStatus2() }) {
+        QTest::mouseClick(image, Qt::LeftButton);
+        QTRY_VERIFY(menu->isVisible());
+        menu->hide();
+    }
+    const ImageList& icons = a.tools().images().ImageListStatus();
+    const QList<QAction*> entries = menu->actions();
+    QCOMPARE(entries.size(), 5);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(iconKey(entries.at(i)->icon()), iconKey(icons.icon(i)));
 }
 
 void TestTFormCom::shortcuts_data()
@@ -647,6 +668,9 @@ void TestTFormCom::placedAtBottomRight()
     a.setting(QStringLiteral("POSICAO"), QStringLiteral("WNDCOM_WIDTH"), SettingInteger, 220);
     a.setting(QStringLiteral("POSICAO"), QStringLiteral("WNDCOM_HEIGHT"), SettingInteger, 300);
     a.com().IniciarSessao();
+    // The other two windows get their stored geometry, or the defaults.
+    QCOMPARE(a.station().FormSendMSG().geometry(), QRect(20, 20, 334, 239));
+    QCOMPARE(a.station().FormHistMSG().geometry(), QRect(30, 30, 554, 267));
     for (int showing = 0; showing < 2; ++showing) {
         a.com().show();
         QVERIFY(QTest::qWaitForWindowExposed(&a.com()));
