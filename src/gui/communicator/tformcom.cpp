@@ -760,18 +760,15 @@ void TFormCom::MenuCriarGrupoClick()
 
 void TFormCom::MenuAlterarGrupoClick()
 {
-    const UserTreeNode* node = selectedNode();
-    if (!EstaConectado() || !node || node->isUserEntry())
-        return;
-    const QString name = node->text();
-    TFormComTools& tools = m_station.FormComTools();
-    tools.guarded([&] {
-        const DialogoAbertoScope dialogo(tools);
-        AplicarMudanca(GroupCommands::renameGroup(session().master(), name, m_station.prompter()));
-    });
+    ComandoNoGrupoSelecionado(&GroupCommands::renameGroup);
 }
 
 void TFormCom::MenuRemoverGrupoClick()
+{
+    ComandoNoGrupoSelecionado(&GroupCommands::removeGroup);
+}
+
+void TFormCom::ComandoNoGrupoSelecionado(TreeChange (*command)(UserTree&, const QString&, Prompter&))
 {
     const UserTreeNode* node = selectedNode();
     if (!EstaConectado() || !node || node->isUserEntry())
@@ -780,7 +777,7 @@ void TFormCom::MenuRemoverGrupoClick()
     TFormComTools& tools = m_station.FormComTools();
     tools.guarded([&] {
         const DialogoAbertoScope dialogo(tools);
-        AplicarMudanca(GroupCommands::removeGroup(session().master(), name, m_station.prompter()));
+        AplicarMudanca(command(session().master(), name, m_station.prompter()));
     });
 }
 

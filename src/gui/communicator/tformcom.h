@@ -7,12 +7,14 @@
 #include <memory>
 
 class CommunicatorSession;
+class Prompter;
 class QLabel;
 class QMenu;
 class QTreeWidgetItem;
 class Station;
 class TALMailSlot;
 class TFormComTools;
+class UserTree;
 class UserTreeNode;
 class UserTreeWidget;
 struct TreeChange;
@@ -140,6 +142,8 @@ private:
     void onNewMessage(const QString& computer, const QString& userName, const QString& text);
 
     void AplicarMudanca(const TreeChange& change);
+    // Rename and remove: a dialog about the selected group, inside the DialogoAberto bracket.
+    void ComandoNoGrupoSelecionado(TreeChange (*command)(UserTree&, const QString&, Prompter&));
     void onLabelEdited(const QModelIndex& index, const QString& text);
     void onItemExpanded(QTreeWidgetItem* item, bool expanded);
     void onItemDoubleClicked(QTreeWidgetItem* item);
