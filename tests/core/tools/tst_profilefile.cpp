@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <thread>
@@ -195,6 +196,52 @@ private slots:
         ProfileFile file(home.file(QStringLiteral("colloqua.ini")));
         QVERIFY_THROWS_EXCEPTION(FileError, file.write(section, key, value));
         QCOMPARE(home.read(QStringLiteral("colloqua.ini")), before);
+    }
+
+    // Whatever bytes the file holds, reading never fails and a write keeps every other key.
+    void anyBytesReadAndUpdateSafely()
+    {
+        static const char alphabet[] = "[]=;\"' \t\r\nSETUPKEYsetupkey0x1\x00\x80\xe3\xff";
+        QRandomGenerator random(1234);
+        int roundsWithKeys = 0;
+        for (int round = 0; round < 3000; ++round) {
+            // Lines of sections, keys and junk, so that real sections and keys occur often.
+            const auto junk = [&](int most) {
+                QByteArray bytes;
+                for (int i = random.bounded(most); i > 0; --i)
+                    bytes.append(alphabet[random.bounded(int(sizeof(alphabet) - 1))]);
+                return bytes;
+            };
+            static const char* const names[] = { "SETUP", "setup", "KEY", "key", "A", " B ", "" };
+            static const char* const ends[] = { "\r\n", "\n", "\r", "" };
+            QByteArray content;
+            for (int line = random.bounded(8); line > 0; --line) {
+                const char* name = names[random.bounded(7)];
+                switch (random.bounded(3)) {
+                case 0:
+                    content += '[' + QByteArray(name) + ']';
+                    break;
+                case 1:
+                    content += QByteArray(name) + '=' + junk(6);
+                    break;
+                default:
+                    content += junk(12);
+                    break;
+                }
+                content += ends[random.bounded(4)];
+            }
+            const Entries before = ProfileFile::entries(content);
+            roundsWithKeys += before.isEmpty() ? 0 : 1;
+            const QByteArray after = ProfileFile::update(content, { entry("SETUP", "KEY", QStringLiteral("valor")) });
+            QCOMPARE(ProfileFile::lookup(after, u"setup", u"key"), std::optional<QString>(QStringLiteral("valor")));
+            for (const ProfileFile::Entry& e : before) {
+                if (e.section.compare(QLatin1String("SETUP"), Qt::CaseInsensitive) == 0
+                    && e.key.compare(QLatin1String("KEY"), Qt::CaseInsensitive) == 0)
+                    continue;
+                QCOMPARE(ProfileFile::lookup(after, e.section, e.key), std::optional<QString>(e.value));
+            }
+        }
+        QVERIFY2(roundsWithKeys > 300, "the generator must produce files with keys");
     }
 
     void entriesSeeWhatLookupSees()
