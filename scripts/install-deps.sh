@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-multimedia-dev libgl-dev libqt6opengl6-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev libgl-dev libqt6opengl6-dev
     qt6-qpa-plugins
     tshark xvfb xauth dbus dbus-x11 libglib2.0-bin
     clang libclang-rt-14-dev
