@@ -76,34 +76,20 @@ CheckedName checkGroupName(const UserTree& master, const QString& typed)
     return result;
 }
 
-TreeChange createGroup(UserTree& master, Prompter& prompter)
+namespace
 {
-    QString typed;
-    for (;;) {
-        const std::optional<QString> answer = prompter.askText(tr(TituloCriacao), tr(RotuloNome), typed);
-        if (!answer)
-            return {};
-        typed = *answer;
-        const CheckedName checked = checkGroupName(master, typed);
-        if (checked.check == NameCheck::Invalid) {
-            warn(prompter, NomeInvalido);
-            continue;
-        }
-        if (checked.check == NameCheck::Exists) {
-            inform(prompter, GrupoJaExiste);
-            return {};
-        }
-        master.CriarGrupo(checked.name);
-        return groupsChanged();
-    }
-}
-
-TreeChange renameGroup(UserTree& master, const QString& name, Prompter& prompter)
+// The name dialog of create and rename: asks again after an invalid name, ends after an
+// existing one. `initial` is shown each time; with `keepTyped` a refused name is shown instead.
+std::optional<QString> askGroupName(
+    const UserTree& master, Prompter& prompter, const char* title, const QString& initial, bool keepTyped)
 {
+    QString shown = initial;
     for (;;) {
-        const std::optional<QString> answer = prompter.askText(tr(TituloAlteracao), tr(RotuloNome), name);
+        const std::optional<QString> answer = prompter.askText(tr(title), tr(RotuloNome), shown);
         if (!answer)
-            return {};
+            return std::nullopt;
+        if (keepTyped)
+            shown = *answer;
         const CheckedName checked = checkGroupName(master, *answer);
         if (checked.check == NameCheck::Invalid) {
             warn(prompter, NomeInvalido);
@@ -111,14 +97,32 @@ TreeChange renameGroup(UserTree& master, const QString& name, Prompter& prompter
         }
         if (checked.check == NameCheck::Exists) {
             inform(prompter, GrupoJaExiste);
-            return {};
+            return std::nullopt;
         }
-        UserTreeNode* group = master.ProcurarGrupo(name);
-        if (!group)
-            return {};
-        master.setText(group, checked.name);
-        return groupsChanged();
+        return checked.name;
     }
+}
+} // namespace
+
+TreeChange createGroup(UserTree& master, Prompter& prompter)
+{
+    const std::optional<QString> name = askGroupName(master, prompter, TituloCriacao, {}, true);
+    if (!name)
+        return {};
+    master.CriarGrupo(*name);
+    return groupsChanged();
+}
+
+TreeChange renameGroup(UserTree& master, const QString& name, Prompter& prompter)
+{
+    const std::optional<QString> newName = askGroupName(master, prompter, TituloAlteracao, name, false);
+    if (!newName)
+        return {};
+    UserTreeNode* group = master.ProcurarGrupo(name);
+    if (!group)
+        return {};
+    master.setText(group, *newName);
+    return groupsChanged();
 }
 
 TreeChange removeGroup(UserTree& master, const QString& name, Prompter& prompter)
