@@ -19,6 +19,11 @@ if [ "$sanitize" = ON ]; then
 fi
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
+# Several checkouts of the tree share one compiler cache when ccache is installed.
+if command -v ccache >/dev/null; then
+    extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+fi
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCOLLOQUA_SANITIZE="$sanitize" -DCOLLOQUA_WERROR="$werror" "${extra[@]}" >/dev/null
