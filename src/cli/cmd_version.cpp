@@ -1,0 +1,39 @@
+#include "command.h"
+#include "fileversioninfo.h"
+
+#include <QCoreApplication>
+
+namespace
+{
+int runVersion(const QStringList& args, CliStreams& io)
+{
+    QStringList rest = args;
+    if (!rest.isEmpty() && rest.first() == QLatin1String("--"))
+        rest.removeFirst();
+    else if (!rest.isEmpty() && rest.first().startsWith(QLatin1Char('-')) && rest.first().size() > 1) {
+        io.err << "colloqua-cli version: unknown option \"" << rest.first() << "\"\n";
+        return ExitUsage;
+    }
+    if (rest.size() > 1) {
+        io.err << "Usage: colloqua-cli version [FILE]\n";
+        return ExitUsage;
+    }
+    const QString fileName = rest.isEmpty() ? QCoreApplication::applicationFilePath() : rest.first();
+    QStringList lines;
+    if (!MyFileVersionAtributes(fileName, lines)) {
+        io.err << "colloqua-cli version: no version information in \"" << fileName << "\"\n";
+        return ExitFailure;
+    }
+    for (const QString& line : lines)
+        io.out << line << "\n";
+    return ExitOk;
+}
+
+const CliRegistration registration(CliCommand {
+    QStringLiteral("version"),
+    QStringLiteral("version [FILE]"),
+    QStringLiteral("Print the version information of a Colloqua executable (default: this program), "
+                   "as the credits window shows it."),
+    runVersion,
+});
+} // namespace
