@@ -1,5 +1,6 @@
 #include "tformmain.h"
 
+#include "creditstext.h"
 #include "imagesets.h"
 #include "prompter.h"
 #include "station.h"
@@ -11,6 +12,7 @@
 #include "trayhost.h"
 #include "usertree.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -159,5 +161,6 @@ void TFormMain::Manual()
 
 void TFormMain::Creditos()
 {
-    m_station.FormCredito().MostraCreditos();
+    m_station.FormCredito().MostraCreditos(
+        QStringLiteral("Colloqua"), QCoreApplication::applicationFilePath(), ColloquaCredits());
 }
