@@ -1,28 +1,643 @@
 #include "tformconfig.h"
 
+#include "fileerror.h"
+#include "groupcommands.h"
+#include "prompter.h"
+#include "settingkeys.h"
+#include "soundfilecopy.h"
 #include "station.h"
+#include "tformcomtools.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCollator>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <QValidator>
+
+#include <algorithm>
+#include <limits>
+
+namespace
+{
+const QString Setup = QStringLiteral("SETUP");
+
+// The radio buttons of the initial status, in their order on the page, and their codes.
+struct StatusChoice
+{
+    const char* caption;
+    const char* code;
+};
+constexpr StatusChoice StatusChoices[] = {
+    { "normal", "ON" },
+    { "ocupado", "OC" },
+    { "invisível", "IN" },
+    { "ausente", "AU" },
+    { "não conectar", "OF" },
+};
+
+// The keys the dialog shows besides channel, user and status, in the order they are read and
+// written, with the name of the control that shows each.
+struct BoundKey
+{
+    const char* section;
+    const char* key;
+    const char* control;
+};
+constexpr BoundKey BoundKeys[] = {
+    { "SETUP", "EXIBIR_JANELA", "ChBoxExibirJanela" },
+    { "SETUP", "MUDAR_STATUS_SCRSAVER", "ChBoxMudarStatusScrSaver" },
+    { "SETUP", "MANTER_GRUPOS_ABERTOS", "ChBoxManterGruposAbertos" },
+    { "SETUP", "QTDE_MAX_REGS_ARQHIST", "EdMaxRegsArqHist" },
+    { "SETUP", "QTDE_MAX_REGS_JANHIST", "EdMaxRegsJanHist" },
+    { "SETUP", "EXIBIR_LIN_DIVISORIA", "ChBoxLinDivisoria" },
+    { "SETUP", "EXIBIR_MSG_SISTEMA", "ChBoxMsgSistema" },
+    { "SETUP", "FECHAR_JANELA", "ChBoxFecharJanela" },
+    { "RECEBER", "EXIBIR_MSG", "ChBoxExibirMsgReceber" },
+    { "ENVIAR", "EXIBIR_MSG", "ChBoxExibirMsgEnviar" },
+    { "RECEBER", "ANIMAR_ICONE", "ChBoxAnimarIcone" },
+    { "RECEBER", "EMITIR_SOM", "ChBoxEmitirSomReceber" },
+    { "ENVIAR", "EMITIR_SOM", "ChBoxEmitirSomEnviar" },
+    { "RECEBER", "ARQ_EMITIR_SOM", "EdSomReceber" },
+    { "ENVIAR", "ARQ_EMITIR_SOM", "EdSomEnviar" },
+    { "BACKUP", "AUTO_BACKUP", "ChBoxAutoBackup" },
+    { "BACKUP", "AUTO_BACKUP_CADA", "EdAutoBackupCada" },
+    { "BACKUP", "AUTO_BACKUP_TROCA", "ChBoxAutoBackupTroca" },
+};
+
+constexpr int MaxChannelLength = 8;
+constexpr int MaxHistoryRecords = 9999;
+
+// Typed letters a to z become capitals, as channel names are written everywhere else.
+class CapitalLettersValidator final : public QValidator
+{
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& /*pos*/) const override
+    {
+        for (QChar& c : input) {
+            if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+                c = c.toUpper();
+        }
+        return Acceptable;
+    }
+};
+
+// A check box whose caption leaves a gap of blanks for a number box sitting in it.
+class GapCheckBox final : public QCheckBox
+{
+public:
+    static constexpr int Gap = 20;
+
+    GapCheckBox(const QString& text, int gapStart, QWidget* inGap, QWidget* parent)
+        : QCheckBox(text, parent)
+        , m_gapStart(gapStart)
+        , m_inGap(inGap)
+    {
+        m_inGap->setParent(this);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QSize own = QCheckBox::sizeHint();
+        return { own.width(), qMax(own.height(), m_inGap->sizeHint().height()) };
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QCheckBox::resizeEvent(event);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QRect contents = style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
+        const int x = contents.x() + fontMetrics().horizontalAdvance(text().left(m_gapStart));
+        const int gapWidth = fontMetrics().horizontalAdvance(text().mid(m_gapStart, Gap));
+        const int height = m_inGap->sizeHint().height();
+        m_inGap->setGeometry(x, (this->height() - height) / 2, qMax(gapWidth, m_inGap->minimumSizeHint().width()), height);
+    }
+
+private:
+    int m_gapStart = 0;
+    QWidget* m_inGap = nullptr;
+};
+
+QIcon tickIcon()
+{
+    QPixmap tick(12, 12);
+    tick.fill(Qt::transparent);
+    QPainter painter(&tick);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 2));
+    QPainterPath path;
+    path.moveTo(2, 6);
+    path.lineTo(5, 9);
+    path.lineTo(10, 3);
+    painter.drawPath(path);
+    painter.end();
+    QPixmap empty(12, 12);
+    empty.fill(Qt::transparent);
+    QIcon icon;
+    icon.addPixmap(tick, QIcon::Normal, QIcon::On);
+    icon.addPixmap(empty, QIcon::Normal, QIcon::Off);
+    return icon;
+}
+
+QToolButton* ellipsisButton(const QString& name, const QString& hint, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(QStringLiteral("..."));
+    button->setToolTip(hint);
+    return button;
+}
+
+QCheckBox* checkBox(const char* name, const QString& caption, QWidget* parent)
+{
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+QSpinBox* numberBox(const char* name, int minimum, int maximum, QWidget* parent)
+{
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(minimum, maximum);
+    return box;
+}
+
+QLineEdit* readOnlyText(const char* name, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->setReadOnly(true);
+    return edit;
+}
+
+QLabel* warningIcon(const char* name, QWidget* parent)
+{
+    auto* icon = new QLabel(parent);
+    icon->setObjectName(QLatin1String(name));
+    const int size = parent->style()->pixelMetric(QStyle::PM_SmallIconSize);
+    icon->setPixmap(parent->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(size, size));
+    icon->setToolTip(TFormConfig::tr("Ocorreu um problema ao tentar copiar arquivo de som!"));
+    icon->hide();
+    return icon;
+}
+
+// Fills a drop-down list with `names` in the station's order, keeping the text its edit field
+// shows and selecting nothing.
+void fillList(QComboBox* box, QStringList names, const QLocale& locale)
+{
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(names.begin(), names.end(), collator);
+    const QString text = box->currentText();
+    box->clear();
+    box->addItems(names);
+    box->setCurrentIndex(-1);
+    box->setEditText(text);
+}
+
+SettingValue controlValue(const QWidget* control)
+{
+    if (const auto* box = qobject_cast<const QCheckBox*>(control))
+        return box->isChecked();
+    if (const auto* number = qobject_cast<const QSpinBox*>(control))
+        return number->value();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control))
+        return edit->text();
+    return {};
+}
+} // namespace
 
 TFormConfig::TFormConfig(Station& station, QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
     , m_station(station)
 {
     setWindowTitle(tr("Configurações"));
-    resize(441, 425);
+
     m_pageControl = new QTabWidget(this);
-    m_pageControl->addTab(new QWidget(m_pageControl), tr("Principal"));
-    m_pageControl->addTab(new QWidget(m_pageControl), tr("Gerais"));
+    m_pageControl->setObjectName(QStringLiteral("PageControl"));
+    auto* principal = new QWidget(m_pageControl);
+    buildPagePrincipal(principal);
+    m_pageControl->addTab(principal, tr("Principal"));
+    auto* gerais = new QWidget(m_pageControl);
+    buildPageGerais(gerais);
+    m_pageControl->addTab(gerais, tr("Gerais"));
+
+    m_butOk = new QPushButton(tr("&Ok"), this);
+    m_butCancelar = new QPushButton(tr("&Cancelar"), this);
+    m_butAplicar = new QPushButton(tr("&Aplicar"), this);
+    m_butOk->setObjectName(QStringLiteral("ButOk"));
+    m_butCancelar->setObjectName(QStringLiteral("ButCancelar"));
+    m_butAplicar->setObjectName(QStringLiteral("ButAplicar"));
+    connect(m_butOk, &QPushButton::clicked, this, &TFormConfig::ButOkClick);
+    connect(m_butCancelar, &QPushButton::clicked, this, &TFormConfig::ButCancelarClick);
+    connect(m_butAplicar, &QPushButton::clicked, this, &TFormConfig::ButAplicarClick);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_butOk);
+    buttons->addWidget(m_butCancelar);
+    buttons->addWidget(m_butAplicar);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pageControl);
+    layout->addLayout(buttons);
+
+    for (const BoundKey& entry : BoundKeys) {
+        QWidget* control = findChild<QWidget*>(QLatin1String(entry.control));
+        Binding binding{ QString::fromLatin1(entry.section), QString::fromLatin1(entry.key), control, std::nullopt };
+        Q_ASSERT(control && SettingKeys::find(binding.section, binding.key));
+        // Without a settings file the communicator is not shown after logon.
+        if (binding.section == Setup && binding.key == QLatin1String("EXIBIR_JANELA"))
+            binding.fallback = false;
+        m_bindings.append(binding);
+    }
+
+    setFixedSize(sizeHint().expandedTo(QSize(441, 425)));
 }
 
 TFormConfig::~TFormConfig() = default;
+
+void TFormConfig::buildPagePrincipal(QWidget* page)
+{
+    auto* sistema = new QGroupBox(tr(" Sistema "), page);
+    m_comboCanal = new QComboBox(sistema);
+    m_comboCanal->setObjectName(QStringLiteral("ComboCanal"));
+    m_comboCanal->setEditable(true);
+    m_comboCanal->setInsertPolicy(QComboBox::NoInsert);
+    m_comboCanal->lineEdit()->setMaxLength(MaxChannelLength);
+    m_comboCanal->lineEdit()->setValidator(new CapitalLettersValidator(m_comboCanal));
+    m_sButCanal = ellipsisButton(QStringLiteral("SButCanal"), tr("Adicionar canal"), sistema);
+    connect(m_sButCanal, &QToolButton::clicked, this, &TFormConfig::SButCanalClick);
+    auto* canalRow = new QHBoxLayout;
+    canalRow->addWidget(new QLabel(tr("Canal de Comunicação"), sistema));
+    canalRow->addWidget(m_comboCanal, 1);
+    canalRow->addWidget(m_sButCanal);
+    auto* sistemaLayout = new QVBoxLayout(sistema);
+    sistemaLayout->addLayout(canalRow);
+    sistemaLayout->addWidget(checkBox("ChBoxExibirJanela", tr("Exibir janela principal ao conectar-se"), sistema));
+    sistemaLayout->addWidget(checkBox("ChBoxFecharJanela", tr("Fechar janela principal ao desconectar-se"), sistema));
+    sistemaLayout->addWidget(checkBox(
+        "ChBoxMudarStatusScrSaver", tr("Mudar para ausente quando protetor de tela for acionado"), sistema));
+    sistemaLayout->addWidget(checkBox("ChBoxManterGruposAbertos", tr("Manter grupos de usuários abertos"), sistema));
+
+    auto* mensagens = new QGroupBox(tr(" Recepção / Envio de Mensagens "), page);
+    m_chBoxEmitirSomReceber = checkBox("ChBoxEmitirSomReceber", tr("Emitir som ao receber mensagem"), mensagens);
+    m_chBoxEmitirSomEnviar = checkBox("ChBoxEmitirSomEnviar", tr("Emitir som ao enviar mensagem"), mensagens);
+    m_edSomReceber = readOnlyText("EdSomReceber", mensagens);
+    m_edSomEnviar = readOnlyText("EdSomEnviar", mensagens);
+    m_imgAvisoReceber = warningIcon("ImgAvisoReceber", mensagens);
+    m_imgAvisoEnviar = warningIcon("ImgAvisoEnviar", mensagens);
+    auto* sButReceber = ellipsisButton(QStringLiteral("SButReceber"), QString(), mensagens);
+    auto* sButEnviar = ellipsisButton(QStringLiteral("SButEnviar"), QString(), mensagens);
+    connect(sButReceber, &QToolButton::clicked, this, [this] { CopiarArquivo(Lado::Receber); });
+    connect(sButEnviar, &QToolButton::clicked, this, [this] { CopiarArquivo(Lado::Enviar); });
+    const auto soundRow = [](QLineEdit* edit, QToolButton* button, QLabel* warning) {
+        auto* row = new QHBoxLayout;
+        row->setContentsMargins(20, 0, 0, 0);
+        row->addWidget(edit, 1);
+        row->addWidget(button);
+        row->addWidget(warning);
+        return row;
+    };
+    auto* mensagensLayout = new QVBoxLayout(mensagens);
+    mensagensLayout->addWidget(
+        checkBox("ChBoxExibirMsgReceber", tr("Exibir janela automaticamente ao receber mensagem "), mensagens));
+    mensagensLayout->addWidget(
+        checkBox("ChBoxExibirMsgEnviar", tr("Exibir janela automaticamente ao enviar mensagem"), mensagens));
+    mensagensLayout->addWidget(
+        checkBox("ChBoxAnimarIcone", tr("Alterar ícone na barra de tarefas ao receber mensagem"), mensagens));
+    mensagensLayout->addWidget(m_chBoxEmitirSomReceber);
+    mensagensLayout->addLayout(soundRow(m_edSomReceber, sButReceber, m_imgAvisoReceber));
+    mensagensLayout->addWidget(m_chBoxEmitirSomEnviar);
+    mensagensLayout->addLayout(soundRow(m_edSomEnviar, sButEnviar, m_imgAvisoEnviar));
+
+    auto* visualizacao = new QGroupBox(tr(" Visualização de Mensagens "), page);
+    auto* visualizacaoLayout = new QVBoxLayout(visualizacao);
+    visualizacaoLayout->addWidget(
+        checkBox("ChBoxLinDivisoria", tr("Exibir linha divisória entre as mensagens"), visualizacao));
+    visualizacaoLayout->addWidget(checkBox("ChBoxMsgSistema", tr("Visualizar mensagens do sistema"), visualizacao));
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(sistema);
+    layout->addWidget(mensagens);
+    layout->addWidget(visualizacao);
+    layout->addStretch();
+}
+
+void TFormConfig::buildPageGerais(QWidget* page)
+{
+    auto* usuario = new QGroupBox(tr(" Usuário default "), page);
+    m_sbDefaultUser = new QToolButton(usuario);
+    m_sbDefaultUser->setObjectName(QStringLiteral("SBDefaultUser"));
+    m_sbDefaultUser->setCheckable(true);
+    m_sbDefaultUser->setIcon(tickIcon());
+    connect(m_sbDefaultUser, &QToolButton::clicked, this, &TFormConfig::SBDefaultUserClick);
+    auto* toggleRow = new QHBoxLayout;
+    toggleRow->addWidget(m_sbDefaultUser);
+    toggleRow->addWidget(new QLabel(tr("Definir usuário padrão"), usuario), 1);
+
+    // The list's edit field is the read-only text: choosing a name fills it, typing cannot.
+    m_comboDefaultUser = new QComboBox(usuario);
+    m_comboDefaultUser->setObjectName(QStringLiteral("ComboDefaultUser"));
+    m_comboDefaultUser->setEditable(true);
+    m_comboDefaultUser->setInsertPolicy(QComboBox::NoInsert);
+    m_edDefaultUser = m_comboDefaultUser->lineEdit();
+    m_edDefaultUser->setObjectName(QStringLiteral("EdDefaultUser"));
+    m_edDefaultUser->setReadOnly(true);
+    connect(m_comboDefaultUser, &QComboBox::activated, this, &TFormConfig::ComboDefaultUserSelect);
+    m_sButUsuario = ellipsisButton(QStringLiteral("SButUsuario"), tr("Adicionar usuário"), usuario);
+    connect(m_sButUsuario, &QToolButton::clicked, this, &TFormConfig::SButUsuarioClick);
+    auto* userRow = new QHBoxLayout;
+    userRow->addWidget(new QLabel(tr("Usuário"), usuario));
+    userRow->addWidget(m_comboDefaultUser, 1);
+    userRow->addWidget(m_sButUsuario);
+
+    auto* explicacao = new QLabel(tr("Você pode definir o usuário padrão para acesso à rede. Pode-se definir também o "
+                                     "estado inicial do usuário ao realizar a conexão."),
+        usuario);
+    explicacao->setWordWrap(true);
+
+    m_statusGroup = new QButtonGroup(this);
+    auto* statusRow = new QHBoxLayout;
+    for (const StatusChoice& choice : StatusChoices) {
+        auto* button = new QRadioButton(tr(choice.caption), usuario);
+        button->setObjectName(QStringLiteral("RdBut") + QLatin1String(choice.code));
+        m_statusGroup->addButton(button);
+        m_rdButStatus.append(button);
+        statusRow->addWidget(button);
+    }
+    statusRow->addStretch();
+
+    auto* usuarioLayout = new QVBoxLayout(usuario);
+    usuarioLayout->addLayout(toggleRow);
+    usuarioLayout->addLayout(userRow);
+    usuarioLayout->addWidget(explicacao);
+    usuarioLayout->addWidget(new QLabel(tr("Iniciar no seguinte estado:"), usuario));
+    usuarioLayout->addLayout(statusRow);
+
+    auto* otimizacoes = new QGroupBox(tr(" Otimizações "), page);
+    const QString before = tr("Cópia de segurança automática (ao fechar) a cada");
+    auto* autoBackupCada = numberBox(
+        "EdAutoBackupCada", std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), otimizacoes);
+    auto* autoBackup = new GapCheckBox(before + QString(GapCheckBox::Gap, QLatin1Char(' ')) + tr("execuções."),
+        int(before.size()), autoBackupCada, otimizacoes);
+    autoBackup->setObjectName(QStringLiteral("ChBoxAutoBackup"));
+    auto* maxArqHist = numberBox("EdMaxRegsArqHist", 0, MaxHistoryRecords, otimizacoes);
+    auto* maxJanHist = numberBox("EdMaxRegsJanHist", 0, MaxHistoryRecords, otimizacoes);
+    auto* limits = new QHBoxLayout;
+    limits->setContentsMargins(20, 0, 0, 0);
+    limits->addWidget(maxArqHist);
+    limits->addWidget(new QLabel(tr("mantida no arquivo de histórico"), otimizacoes));
+    limits->addSpacing(12);
+    limits->addWidget(maxJanHist);
+    limits->addWidget(new QLabel(tr("exibida na janela de histórico"), otimizacoes));
+    limits->addStretch();
+
+    auto* otimizacoesLayout = new QVBoxLayout(otimizacoes);
+    otimizacoesLayout->addWidget(autoBackup);
+    otimizacoesLayout->addWidget(checkBox(
+        "ChBoxAutoBackupTroca", tr("Permitir troca do nome da cópia de segurança automática."), otimizacoes));
+    otimizacoesLayout->addWidget(new QLabel(tr("Qtde máxima de Registro de Mensagens"), otimizacoes));
+    otimizacoesLayout->addLayout(limits);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(usuario);
+    layout->addWidget(otimizacoes);
+    layout->addStretch();
+}
 
 void TFormConfig::Exibir()
 {
     show();
     raise();
     activateWindow();
+}
+
+void TFormConfig::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Every opening re-reads the file; a window manager's un-minimise does not.
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormConfig::FormShow()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    const Settings& settings = tools.settings();
+
+    m_pageControl->setCurrentIndex(0);
+    m_imgAvisoReceber->hide();
+    m_imgAvisoEnviar->hide();
+
+    m_edDefaultUser->clear();
+    CarregarUsuarios();
+    m_edDefaultUser->setText(settings.readString(Setup, QStringLiteral("DEFAULT_USER"), QString(), QString()));
+
+    const QString canal = settings.readString(Setup, QStringLiteral("DEFAULT_CHANNEL"), QStringLiteral("NETWORK"), {});
+    m_comboCanal->setEditText(QString());
+    CarregarCanais();
+    if (!canal.isEmpty())
+        m_comboCanal->setCurrentIndex(m_comboCanal->findText(canal, Qt::MatchFixedString));
+
+    m_sbDefaultUser->setChecked(!m_edDefaultUser->text().isEmpty());
+
+    const QString on = QStringLiteral("ON");
+    setStatusCode(settings.readString(Setup, QStringLiteral("DEFAULT_STATUS"), on, on));
+
+    for (const Binding& binding : m_bindings) {
+        const SettingKey* key = SettingKeys::find(binding.section, binding.key);
+        SettingValue value;
+        if (!settings.ReadSetting(binding.section, binding.key, key->defaultValue, key->type, value))
+            value = binding.fallback.value_or(key->defaultValue);
+        if (auto* box = qobject_cast<QCheckBox*>(binding.control))
+            box->setChecked(value.toBool());
+        else if (auto* number = qobject_cast<QSpinBox*>(binding.control))
+            number->setValue(value.toInt());
+        else if (auto* edit = qobject_cast<QLineEdit*>(binding.control))
+            showSoundPath(edit, value.toString());
+    }
+}
+
+void TFormConfig::CarregarUsuarios()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    QStringList names;
+    tools.guarded([&] { tools.names().LoadUserList(names); });
+    fillList(m_comboDefaultUser, names, m_station.collation());
+}
+
+void TFormConfig::CarregarCanais()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    QStringList names;
+    tools.guarded([&] { tools.names().LoadChannelList(names); });
+    fillList(m_comboCanal, names, m_station.collation());
+}
+
+QString TFormConfig::statusCode() const
+{
+    QString code = QStringLiteral("ON");
+    for (qsizetype i = 0; i < m_rdButStatus.size(); ++i) {
+        if (m_rdButStatus[i]->isChecked())
+            code = QLatin1String(StatusChoices[i].code);
+    }
+    return code;
+}
+
+void TFormConfig::setStatusCode(const QString& code)
+{
+    // An unknown code leaves every button unchecked, which an exclusive group would not allow.
+    m_statusGroup->setExclusive(false);
+    for (qsizetype i = 0; i < m_rdButStatus.size(); ++i)
+        m_rdButStatus[i]->setChecked(code == QLatin1String(StatusChoices[i].code));
+    m_statusGroup->setExclusive(true);
+}
+
+bool TFormConfig::SalvarAlteracoes()
+{
+    QList<SettingWrite> writes{
+        { Setup, QStringLiteral("DEFAULT_CHANNEL"), SettingString, m_comboCanal->currentText() },
+        { Setup, QStringLiteral("DEFAULT_USER"), SettingString, m_edDefaultUser->text() },
+        { Setup, QStringLiteral("DEFAULT_STATUS"), SettingString, statusCode() },
+    };
+    for (const Binding& binding : m_bindings) {
+        const SettingKey* key = SettingKeys::find(binding.section, binding.key);
+        writes.append({ binding.section, binding.key, key->type, controlValue(binding.control) });
+    }
+    TFormComTools& tools = m_station.FormComTools();
+    // One replacement of the file: a refused write leaves every key as it was.
+    return tools.guarded([&] { tools.settings().writeSettings(writes); });
+}
+
+bool TFormConfig::SalvaConfiguracoes()
+{
+    try {
+        SettingKeys::writeFactorySettings(m_station.FormComTools().settings());
+        return true;
+    } catch (const FileError&) {
+        return false;
+    }
+}
+
+void TFormConfig::ButOkClick()
+{
+    // After a failed save the dialog stays open, so the changes are not lost with it.
+    if (SalvarAlteracoes())
+        accept();
+}
+
+void TFormConfig::ButAplicarClick()
+{
+    SalvarAlteracoes();
+}
+
+void TFormConfig::ButCancelarClick()
+{
+    reject();
+}
+
+void TFormConfig::SBDefaultUserClick()
+{
+    // The click has already toggled the button: cleared now means it was set.
+    if (!m_sbDefaultUser->isChecked())
+        m_edDefaultUser->clear();
+}
+
+void TFormConfig::ComboDefaultUserSelect(int index)
+{
+    if (index >= 0)
+        m_edDefaultUser->setText(m_comboDefaultUser->itemText(index));
+}
+
+void TFormConfig::SButUsuarioClick()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    tools.guarded([&] {
+        const DialogoAbertoScope dialogo(tools);
+        const std::optional<QString> typed = m_station.prompter().askText(tr("Adicionar usuário"), tr("Usuário:"), {});
+        if (!typed)
+            return;
+        // Stored as typed, but never with a character the frames, the tree entries and the
+        // tree file (TAB-separated) cannot carry.
+        QString name = *typed;
+        name.removeIf([](QChar c) { return GroupCommands::isForbiddenChar(c) || c.category() == QChar::Other_Control; });
+        if (name.isEmpty())
+            return;
+        tools.names().AddUserName(name);
+        CarregarUsuarios();
+    });
+}
+
+void TFormConfig::SButCanalClick()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    tools.guarded([&] {
+        const DialogoAbertoScope dialogo(tools);
+        const std::optional<QString> typed = m_station.prompter().askText(tr("Adicionar canal"), tr("Canal:"), {});
+        if (!typed || typed->isEmpty())
+            return;
+        tools.names().AddChannelName(*typed);
+        CarregarCanais();
+    });
+}
+
+QLineEdit* TFormConfig::soundPath(Lado lado) const
+{
+    return lado == Lado::Receber ? m_edSomReceber : m_edSomEnviar;
+}
+
+void TFormConfig::showSoundPath(QLineEdit* edit, const QString& path)
+{
+    edit->setText(path);
+    // An empty tooltip is not shown.
+    edit->setToolTip(path);
+}
+
+void TFormConfig::CopiarArquivo(Lado lado)
+{
+    TFormComTools& tools = m_station.FormComTools();
+    const bool receber = lado == Lado::Receber;
+    QLineEdit* path = soundPath(lado);
+
+    std::optional<QString> chosen;
+    {
+        const DialogoAbertoScope dialogo(tools);
+        const QString folder = path->text().isEmpty() ? QString() : QFileInfo(path->text()).absolutePath();
+        chosen = m_station.prompter().chooseFile(tr("Abrir"), folder, tr("Arquivos Wave (*.wav)"));
+    }
+    if (!chosen)
+        return;
+
+    const std::optional<QString> copy = CopySoundFile(tools.home(), *chosen);
+    if (!copy) {
+        (receber ? m_imgAvisoReceber : m_imgAvisoEnviar)->show();
+        (receber ? m_imgAvisoEnviar : m_imgAvisoReceber)->hide();
+        (receber ? m_chBoxEmitirSomReceber : m_chBoxEmitirSomEnviar)->setChecked(false);
+        (receber ? m_chBoxEmitirSomEnviar : m_chBoxEmitirSomReceber)->setChecked(true);
+        return;
+    }
+    showSoundPath(path, *copy);
+    QLineEdit* other = soundPath(receber ? Lado::Enviar : Lado::Receber);
+    showSoundPath(other, other->text());
 }
