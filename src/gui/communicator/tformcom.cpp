@@ -717,14 +717,8 @@ void TFormCom::MenuEnviarClick()
 
 void TFormCom::MenuEnviarTodosClick()
 {
-    if (session().master().isEmpty())
-        return;
-    TFormSendMSG& send = m_station.FormSendMSG();
-    for (const UserTreeNode* node : session().visible().nodes()) {
-        if (node->isUserEntry())
-            send.AdicionarDestinatario(node->text());
-    }
-    showSendWindow();
+    if (m_station.FormSendMSG().CarregarUsuarios())
+        showSendWindow();
 }
 
 void TFormCom::MenuHistoricoClick()
