@@ -133,6 +133,9 @@ private slots:
     void expandAndContract();
     void loadUsersAndDrops();
     void longNameKeepsLayout();
+    void clickOnListHidesWarning();
+    void sharedKeys_data();
+    void sharedKeys();
 };
 
 void TestTFormSendMSG::checkListSortedWithCompanions()
@@ -227,6 +230,14 @@ void TestTFormSendMSG::sendWarnings()
     QVERIFY(sentTextRecords(a).isEmpty());
     QVERIFY(a.sound().played().isEmpty());
     QVERIFY(!a.station().FormHistMSG().isVisible());
+
+    // The warning covers the face picture; its icon opens the face menu.
+    QVERIFY(QTest::qWaitForWindowExposed(&send));
+    QVERIFY(!send.ImgFace()->isVisible());
+    QTest::mouseClick(send.ImgWarning(), Qt::LeftButton);
+    QTRY_VERIFY(send.PopMenuFaces()->isVisible());
+    send.PopMenuFaces()->hide();
+    QCOMPARE(send.Aviso(), warning);
 
     // Typing in the text hides the warning.
     QTest::keyClick(send.MemoMsg(), Qt::Key_A);
@@ -752,6 +763,64 @@ void TestTFormSendMSG::longNameKeepsLayout()
     QCoreApplication::processEvents();
     QCOMPARE(send.size(), before);
     QVERIFY(send.minimumSizeHint().width() < 400);
+}
+
+void TestTFormSendMSG::clickOnListHidesWarning()
+{
+    FakeMailslotNetwork network;
+    TestStation a(QStringLiteral("pc-a"), network);
+    TFormSendMSG& send = a.station().FormSendMSG();
+    send.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&send));
+    send.AdicionarDestinatario(QStringLiteral("ANA (pc-a)"));
+    send.AdicionarDestinatario(QStringLiteral("BRUNO (pc-b)"));
+    send.RemoverDesconectado(QStringLiteral("ANA (pc-a)"));
+    QVERIFY(!send.Aviso().isEmpty());
+    TOrbCheckListBox* list = send.ChLBoxDestino();
+    const QRect row = list->visualItemRect(list->item(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+    QCOMPARE(send.Aviso(), QString());
+    QVERIFY(send.isChecked(QStringLiteral("BRUNO (pc-b)")));
+    // The space bar changes the mark of the current entry, and the tooltip follows.
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Space);
+    QVERIFY(!send.isChecked(QStringLiteral("BRUNO (pc-b)")));
+    QCOMPARE(send.DicaDestinatarios(), QString());
+}
+
+void TestTFormSendMSG::sharedKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("histBefore");
+    QTest::addColumn<bool>("sendAfter");
+    QTest::addColumn<bool>("histAfter");
+    QTest::newRow("Ctrl+H opens the history") << int(Qt::Key_H) << int(Qt::ControlModifier) << false << true << true;
+    QTest::newRow("Alt+H closes the history") << int(Qt::Key_H) << int(Qt::AltModifier) << true << true << false;
+    QTest::newRow("Alt+N closes this window") << int(Qt::Key_N) << int(Qt::AltModifier) << true << false << true;
+    QTest::newRow("Ctrl+N does nothing here") << int(Qt::Key_N) << int(Qt::ControlModifier) << false << true << false;
+}
+
+void TestTFormSendMSG::sharedKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, histBefore);
+    QFETCH(bool, sendAfter);
+    QFETCH(bool, histAfter);
+    FakeMailslotNetwork network;
+    TestStation a(QStringLiteral("pc-a"), network);
+    logOn(a);
+    TFormSendMSG& send = a.station().FormSendMSG();
+    TFormHistMSG& hist = a.station().FormHistMSG();
+    send.show();
+    if (histBefore)
+        hist.show();
+    QTest::keyClick(send.MemoMsg(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(send.isVisible(), sendAfter);
+    QCOMPARE(hist.isVisible(), histAfter);
+    // Shortcuts are not typed into the text.
+    QVERIFY(send.MemoMsg()->toPlainText().isEmpty());
 }
 
 QTEST_MAIN(TestTFormSendMSG)
