@@ -215,11 +215,8 @@ QWidget* TFormSendMSG::buildRecipientsPanel()
     m_chLBoxDestino->setContextMenuPolicy(Qt::CustomContextMenu);
     m_chLBoxDestino->installEventFilter(this);
     m_chLBoxDestino->viewport()->installEventFilter(this);
-    connect(m_chLBoxDestino, &QListWidget::itemClicked, this, [this] {
-        OcultarAviso();
-        AtualizarDicaDestinatarios();
-    });
-    // A mark changed by the keyboard counts as well.
+    // A click anywhere on the list is taken in the event filter; a mark changed by mouse or
+    // keyboard rebuilds the tooltip here.
     connect(m_chLBoxDestino, &QListWidget::itemChanged, this, &TFormSendMSG::AtualizarDicaDestinatarios);
     connect(m_chLBoxDestino, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& pos) { m_popMenuDestino->popup(m_chLBoxDestino->viewport()->mapToGlobal(pos)); });
@@ -662,6 +659,9 @@ bool TFormSendMSG::eventFilter(QObject* watched, QEvent* event)
     } else if (type == QEvent::MouseButtonPress && (watched == m_imgFace || watched == m_imgWarning)) {
         m_popMenuFaces->popup(QCursor::pos());
         return true;
+    } else if (type == QEvent::MouseButtonPress && watched == m_chLBoxDestino->viewport()) {
+        OcultarAviso();
+        AtualizarDicaDestinatarios();
     } else if (type == QEvent::Resize && watched == m_panelDest) {
         AtualizarIconesPainel();
     }

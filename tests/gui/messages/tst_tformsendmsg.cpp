@@ -786,6 +786,12 @@ void TestTFormSendMSG::clickOnListHidesWarning()
     QTest::keyClick(list, Qt::Key_Space);
     QVERIFY(!send.isChecked(QStringLiteral("BRUNO (pc-b)")));
     QCOMPARE(send.DicaDestinatarios(), QString());
+    // Below the last entry as well.
+    send.SButExpandirClick();
+    send.RemoverDesconectado(QStringLiteral("BRUNO (pc-b)"));
+    QVERIFY(!send.Aviso().isEmpty());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, list->viewport()->height() - 3));
+    QCOMPARE(send.Aviso(), QString());
 }
 
 void TestTFormSendMSG::sharedKeys_data()
