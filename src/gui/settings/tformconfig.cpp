@@ -130,7 +130,8 @@ protected:
         const int x = contents.x() + fontMetrics().horizontalAdvance(text().left(m_gapStart));
         const int gapWidth = fontMetrics().horizontalAdvance(text().mid(m_gapStart, Gap));
         const int height = m_inGap->sizeHint().height();
-        m_inGap->setGeometry(x, (this->height() - height) / 2, qMax(gapWidth, m_inGap->minimumSizeHint().width()), height);
+        // The box fits the gap, not the widest number it could hold, so the caption stays readable.
+        m_inGap->setGeometry(x + 2, (this->height() - height) / 2, qMax(gapWidth - 4, 40), height);
     }
 
 private:

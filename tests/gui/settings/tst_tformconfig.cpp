@@ -492,6 +492,8 @@ void TestTFormConfig::soundCopy_data()
         QTest::addRow("%s file gone", side) << receber << "sons/gone.wav" << false;
         QTest::addRow("%s folder named .wav", side) << receber << "sons/pasta.wav" << false;
         QTest::addRow("%s data file name", side) << receber << "sons/canais.dbt" << false;
+        // colloqua.ini could not hold the copy's path.
+        QTest::addRow("%s name outside Windows-1252", side) << receber << "sons/tom♫.wav" << false;
     }
 }
 
@@ -505,8 +507,8 @@ void TestTFormConfig::soundCopy()
     QTemporaryDir outside;
     const QString folder = outside.path() + QStringLiteral("/sons/");
     QDir().mkpath(folder + QStringLiteral("pasta.wav"));
-    for (const char* name : { "ding.wav", "DING.WAV", "canais.dbt" }) {
-        QFile file(folder + QLatin1String(name));
+    for (const char* name : { "ding.wav", "DING.WAV", "canais.dbt", "tom♫.wav" }) {
+        QFile file(folder + QString::fromUtf8(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(someWave('d'));
     }
@@ -553,6 +555,8 @@ void TestTFormConfig::soundCopy()
         QVERIFY(!ownSound->isChecked());
         QVERIFY(otherSound->isChecked());
         QCOMPARE(s.station.home().read(QStringLiteral("Dados/canais.dbt")), channelList);
+        if (!source.endsWith(QStringLiteral(".dbt")))
+            QVERIFY(!QFileInfo::exists(s.station.home().file(QStringLiteral("Dados/") + QFileInfo(source).fileName())));
     }
     QCOMPARE(other->text(), otherBefore);
     QVERIFY(s.station.queued().texts().size() == 1);
