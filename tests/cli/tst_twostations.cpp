@@ -1,13 +1,8 @@
-#include "historyfiles.h"
 #include "loopback.h"
-#include "settings.h"
-#include "temphome.h"
+#include "stationprocess.h"
 
-#include <QHostAddress>
 #include <QProcess>
 #include <QTest>
-
-#include <csignal>
 
 // Two colloqua processes on loopback addresses log on by themselves and find each other.
 namespace
@@ -28,74 +23,8 @@ QStringList who()
     return QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-const QString Channel = QStringLiteral("CANAL");
-constexpr int Patience = 15000;
-
-class StationProcess
-{
-public:
-    StationProcess(const QString& computer, const QString& user)
-        : m_computer(computer)
-        , m_address(Loopback::nextAddress())
-    {
-        m_home.home().ensureDataDir();
-        Settings settings(m_home.home());
-        const quint16 port = Loopback::testPort();
-        const QString setup = QStringLiteral("SETUP");
-        const QString rede = QStringLiteral("REDE");
-        settings.WriteSetting(setup, QStringLiteral("DEFAULT_USER"), SettingString, user);
-        settings.WriteSetting(setup, QStringLiteral("DEFAULT_CHANNEL"), SettingString, Channel);
-        settings.WriteSetting(setup, QStringLiteral("DEFAULT_STATUS"), SettingString, QStringLiteral("ON"));
-        settings.WriteSetting(rede, QStringLiteral("PORTA"), SettingInteger, int(port));
-        settings.WriteSetting(rede, QStringLiteral("ENDERECO"), SettingString, m_address.toString());
-        settings.WriteSetting(
-            rede, QStringLiteral("DIFUSAO"), SettingString, QStringLiteral("127.255.255.255:%1").arg(port));
-    }
-
-    ~StationProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    void start()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(COLLOQUA_APP_PATH),
-            { QStringLiteral("--home"), m_home.path(), QStringLiteral("--computer"), m_computer });
-    }
-
-    bool terminate()
-    {
-        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
-        return m_process.waitForFinished(Patience) && m_process.exitStatus() == QProcess::NormalExit
-            && m_process.exitCode() == 0;
-    }
-
-    QProcess& process() { return m_process; }
-
-    QStringList treeFile() const
-    {
-        return QString::fromLatin1(m_home.read(QStringLiteral("Dados/ArvUsuarios.tv")))
-            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    }
-
-    QString lastChannel() const
-    {
-        return Settings(m_home.home()).readString(QStringLiteral("SETUP"), QStringLiteral("LAST_CHANNEL"), {}, {});
-    }
-
-private:
-    TempHome m_home;
-    QString m_computer;
-    QHostAddress m_address;
-    QProcess m_process;
-};
+const QString Channel = StationProcess::Channel;
+constexpr int Patience = StationProcess::Patience;
 } // namespace
 
 class TestTwoStations final : public QObject

@@ -119,6 +119,27 @@ std::unique_ptr<MailslotBackend> Station::takeBackend()
     return std::move(m_backend);
 }
 
+void Station::start()
+{
+    m_formSplashScreen->show();
+    m_formSplashScreen->repaint();
+}
+
+void Station::keepReachable()
+{
+    if (m_tray->isAvailable())
+        return;
+    if (!m_formCom->EstaConectado())
+        m_formLogon->Exibir();
+    else if (!m_formCom->isVisible())
+        m_formCom->show();
+}
+
+void Station::logOffForSessionEnd()
+{
+    m_formCom->Desconectar();
+}
+
 void Station::requestEnd()
 {
     emit endRequested();

@@ -80,6 +80,16 @@ public:
     // Hands the mailslot backend to the transport, once (the communicator takes it).
     std::unique_ptr<MailslotBackend> takeBackend();
 
+    // Shows the splash window, painted at once; its timer runs the start-up checks on the
+    // event loop and hands over to the communicator when they pass.
+    void start();
+    // Without a notification area the program must stay reachable through a window: the
+    // communicator while logged on, otherwise the logon dialog.
+    void keepReachable();
+    // The desktop session ends (session manager, termination signal): logs off, announcing
+    // Offline, and nothing else.
+    void logOffForSessionEnd();
+
     // Asks the application to end the run (the tray menu's exit, the failed start-up).
     void requestEnd();
 

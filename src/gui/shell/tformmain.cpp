@@ -132,6 +132,12 @@ void TFormMain::MenuComunicadorClick()
 void TFormMain::MenuFecharClick()
 {
     m_station.FormCom().Desconectar();
+    // Received first, then sent. A history that cannot be trimmed is reported, and the run
+    // still ends: the user asked to leave.
+    TFormComTools& tools = m_station.FormComTools();
+    HistoryFiles& history = tools.history();
+    tools.guarded([&] { history.TrimHistoryFile(history.receivedPath()); });
+    tools.guarded([&] { history.TrimHistoryFile(history.sentPath()); });
     m_station.requestEnd();
 }
 

@@ -37,7 +37,7 @@ public:
     // " Comunicador": hides a visible communicator, shows it while logged on, otherwise
     // opens the logon dialog.
     void MenuComunicadorClick();
-    // " Fechar Aplicativo": logs off and ends the run.
+    // " Fechar Aplicativo": logs off, trims both histories and ends the run.
     void MenuFecharClick();
 
 private:

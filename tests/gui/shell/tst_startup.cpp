@@ -1,0 +1,474 @@
+#include "../teststation.h"
+#include "fakemailslotbackend.h"
+#include "filesnapshot.h"
+#include "historyfiles.h"
+#include "programstart.h"
+#include "queuedprompter.h"
+#include "singleinstance.h"
+#include "startupchecks.h"
+#include "station.h"
+#include "tformcom.h"
+#include "tformhistmsg.h"
+#include "tformlogon.h"
+#include "tformmain.h"
+#include "tformsplashscreen.h"
+#include "trayhost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace
+{
+const QString Setup = QStringLiteral("SETUP");
+// A relative path ending in "/" stands for a directory.
+using Entries = QMap<QString, QByteArray>;
+using Results = QList<bool>;
+
+QByteArray goldenFactoryFile()
+{
+    QFile file(QStringLiteral(COLLOQUA_TEST_DATA_DIR "/colloqua-factory.ini"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("the golden settings file is missing");
+    return file.readAll();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A station over a home the test lays out itself, possibly not yet existing, started the
+// way the program starts it.
+class StartupStation
+{
+public:
+    explicit StartupStation(const QString& homeBelow = {})
+        : m_home(homeBelow.isEmpty() ? m_dir.path() : m_dir.path() + QLatin1Char('/') + homeBelow)
+    {
+    }
+    ~StartupStation() { m_station.reset(); }
+    StartupStation(const StartupStation&) = delete;
+    StartupStation& operator=(const StartupStation&) = delete;
+
+    QString path(const QString& relative) const { return m_home + QLatin1Char('/') + relative; }
+
+    void lay(const Entries& entries) const
+    {
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+            if (it.key().endsWith(QLatin1Char('/'))) {
+                QDir().mkpath(path(it.key()));
+                continue;
+            }
+            QDir().mkpath(QFileInfo(path(it.key())).absolutePath());
+            QFile file(path(it.key()));
+            if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+                qFatal("cannot lay out the home");
+        }
+    }
+
+    void setting(const QString& key, const SettingValue& value, int type = SettingString) const
+    {
+        Settings(StationHome(m_home)).WriteSetting(Setup, key, type, value);
+    }
+
+    Station& create()
+    {
+        StationOptions options;
+        options.home = m_home;
+        options.computerName = QStringLiteral("pc-a");
+        options.userName = QStringLiteral("tester");
+        options.programDir = m_install.path();
+        options.prompter = &m_prompter;
+        auto tray = std::make_unique<NullTrayHost>();
+        m_tray = tray.get();
+        options.tray = std::move(tray);
+        options.sound = std::make_unique<RecordingSoundPlayer>();
+        options.opener = std::make_unique<RecordingDocumentOpener>();
+        options.backend = m_network.attach(QStringLiteral("pc-a"));
+        m_station = std::make_unique<Station>(std::move(options));
+        return *m_station;
+    }
+
+    // The program's start: the splash shows, then its four ticks.
+    Station& createAndCheck()
+    {
+        Station& station = create();
+        station.start();
+        for (int tick = 0; tick <= StartupChecks::StepCount; ++tick)
+            splash().TimerTick();
+        return station;
+    }
+
+    Station& station() const { return *m_station; }
+    TFormSplashScreen& splash() const { return m_station->FormSplashScreen(); }
+    QueuedPrompter& prompter() { return m_prompter; }
+    QString home() const { return m_home; }
+    void destroy() { m_station.reset(); }
+
+private:
+    QTemporaryDir m_dir;
+    QTemporaryDir m_install;
+    QString m_home;
+    FakeMailslotNetwork m_network;
+    QueuedPrompter m_prompter;
+    NullTrayHost* m_tray = nullptr;
+    std::unique_ptr<Station> m_station;
+};
+
+Results marks(const QListWidget* list)
+{
+    Results results;
+    for (int row = 0; row < list->count(); ++row)
+        results.append(list->item(row)->checkState() == Qt::Checked);
+    return results;
+}
+
+const QStringList Captions { QStringLiteral("Verificando subdiretórios..."),
+    QStringLiteral("Verificando configurações gerais..."), QStringLiteral("Verificando arquivos de configuração...") };
+} // namespace
+
+class TestStartup final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void checks_data();
+    void checks();
+    void stepsOneTickEach();
+    void checksRunOnTheTimer();
+    void handOver_data();
+    void handOver();
+    void errorViewEndsTheRunWritingNothing();
+
+    void endOfRun_data();
+    void endOfRun();
+
+    void secondInstance_data();
+    void secondInstance();
+
+private:
+    QTemporaryDir m_runtimeDir;
+};
+
+void TestStartup::initTestCase()
+{
+    // Locks of this test stay away from the session's own.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtimeDir.path()));
+}
+
+void TestStartup::checks_data()
+{
+    QTest::addColumn<QString>("homeBelow");
+    QTest::addColumn<Entries>("given");
+    QTest::addColumn<Results>("results");
+    // Expected afterwards: file contents, directories, and paths that must not exist.
+    QTest::addColumn<Entries>("files");
+    QTest::addColumn<QStringList>("dirs");
+    QTest::addColumn<QStringList>("absent");
+
+    const QByteArray factory = goldenFactoryFile();
+    const QByteArray network = "NETWORK\r\n";
+    const QByteArray ownSettings = "[SETUP]\nDEFAULT_USER=\n; written by hand, LF only\n";
+    const QStringList both { QStringLiteral("Dados"), QStringLiteral("Plug-Ins") };
+
+    QTest::newRow("first start in an empty home")
+        << QString() << Entries() << Results { true, true, true }
+        << Entries { { QStringLiteral("colloqua.ini"), factory }, { QStringLiteral("Dados/canais.dbt"), network } }
+        << both << QStringList();
+    QTest::newRow("home not created yet")
+        << QStringLiteral("novo/casa") << Entries() << Results { true, true, true }
+        << Entries { { QStringLiteral("colloqua.ini"), factory }, { QStringLiteral("Dados/canais.dbt"), network } }
+        << both << QStringList();
+    QTest::newRow("a file where the data directory goes")
+        << QString() << Entries { { QStringLiteral("Dados"), "not a directory" } } << Results { false, false, true }
+        << Entries { { QStringLiteral("Dados"), "not a directory" }, { QStringLiteral("colloqua.ini"), factory } }
+        << QStringList { QStringLiteral("Plug-Ins") } << QStringList();
+    QTest::newRow("a file where Plug-Ins goes")
+        << QString() << Entries { { QStringLiteral("Plug-Ins"), "x" } } << Results { false, true, true }
+        << Entries { { QStringLiteral("colloqua.ini"), factory }, { QStringLiteral("Dados/canais.dbt"), network },
+               { QStringLiteral("Plug-Ins"), "x" } }
+        << QStringList { QStringLiteral("Dados") } << QStringList();
+    QTest::newRow("existing settings are never rewritten")
+        << QString() << Entries { { QStringLiteral("colloqua.ini"), ownSettings } } << Results { true, true, true }
+        << Entries { { QStringLiteral("colloqua.ini"), ownSettings }, { QStringLiteral("Dados/canais.dbt"), network } }
+        << both << QStringList();
+    QTest::newRow("an empty channel list stays empty")
+        << QString()
+        << Entries { { QStringLiteral("colloqua.ini"), ownSettings }, { QStringLiteral("Dados/canais.dbt"), "" } }
+        << Results { true, true, true }
+        << Entries { { QStringLiteral("colloqua.ini"), ownSettings }, { QStringLiteral("Dados/canais.dbt"), "" } }
+        << both << QStringList();
+    QTest::newRow("data directory in lower case")
+        << QString() << Entries { { QStringLiteral("dados/"), {} } } << Results { true, true, true }
+        << Entries { { QStringLiteral("colloqua.ini"), factory }, { QStringLiteral("dados/canais.dbt"), network } }
+        << QStringList { QStringLiteral("dados"), QStringLiteral("Plug-Ins") } << QStringList { QStringLiteral("Dados") };
+    QTest::newRow("a directory where the settings file goes")
+        << QString() << Entries { { QStringLiteral("colloqua.ini/"), {} } } << Results { true, false, true }
+        << Entries { { QStringLiteral("Dados/canais.dbt"), network } } << both << QStringList();
+}
+
+void TestStartup::checks()
+{
+    QFETCH(QString, homeBelow);
+    QFETCH(Entries, given);
+    QFETCH(Results, results);
+    QFETCH(Entries, files);
+    QFETCH(QStringList, dirs);
+    QFETCH(QStringList, absent);
+
+    StartupStation fixture(homeBelow);
+    fixture.lay(given);
+    fixture.createAndCheck();
+    TFormSplashScreen& splash = fixture.splash();
+
+    QCOMPARE(marks(splash.CheckList()), results);
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        QCOMPARE(readFile(fixture.path(it.key())), it.value());
+    for (const QString& dir : dirs)
+        QVERIFY2(QFileInfo(fixture.path(dir)).isDir(), qPrintable(dir));
+    for (const QString& name : absent)
+        QVERIFY2(!QFileInfo::exists(fixture.path(name)), qPrintable(name));
+
+    const bool passed = !results.contains(false);
+    QCOMPARE(splash.state(), passed ? TFormSplashScreen::State::Passed : TFormSplashScreen::State::Failed);
+    QCOMPARE(splash.isVisible(), !passed);
+    QVERIFY(!splash.StepTimer()->isActive());
+    if (!passed) {
+        QCOMPARE(splash.windowTitle(), QStringLiteral("Erro na inicialização"));
+        QVERIFY(splash.CheckList()->isVisible());
+        QVERIFY(!splash.LbStatus()->isVisible());
+        QVERIFY(!splash.Gauge()->isVisible());
+        QVERIFY(!splash.Picture()->isVisible());
+        QVERIFY(splash.windowFlags().testFlag(Qt::WindowTitleHint));
+        QStringList shown;
+        for (int row = 0; row < splash.CheckList()->count(); ++row)
+            shown.append(splash.CheckList()->item(row)->text());
+        QCOMPARE(shown, Captions);
+    }
+}
+
+void TestStartup::stepsOneTickEach()
+{
+    StartupStation fixture;
+    Station& station = fixture.create();
+    TFormSplashScreen& splash = fixture.splash();
+    QVERIFY(!splash.StepTimer()->isActive());
+    station.start();
+    QVERIFY(splash.isVisible());
+    QCOMPARE(splash.LbStatus()->text(), QStringLiteral("Iniciando ..."));
+    QCOMPARE(splash.Gauge()->maximum(), 3);
+    QCOMPARE(splash.Gauge()->value(), 0);
+    QVERIFY(splash.StepTimer()->isActive());
+    QCOMPARE(splash.StepTimer()->interval(), 250);
+
+    // While the checks run the window cannot be closed.
+    splash.close();
+    QVERIFY(splash.isVisible());
+
+    for (int step = 0; step < StartupChecks::StepCount; ++step) {
+        splash.TimerTick();
+        // The label names the step that has just run.
+        QCOMPARE(splash.LbStatus()->text(), Captions.at(step));
+        QCOMPARE(splash.Gauge()->value(), step + 1);
+        QCOMPARE(splash.stepsRun(), step + 1);
+        QVERIFY(splash.StepTimer()->isActive());
+        QVERIFY(splash.isVisible());
+    }
+    splash.TimerTick();
+    QCOMPARE(splash.state(), TFormSplashScreen::State::Passed);
+    QVERIFY(!splash.isVisible());
+    QCOMPARE(marks(splash.CheckList()), (Results { true, true, true }));
+    // A later tick (a stray timer event) changes nothing.
+    splash.TimerTick();
+    QCOMPARE(splash.stepsRun(), 3);
+}
+
+void TestStartup::checksRunOnTheTimer()
+{
+    StartupStation fixture;
+    Station& station = fixture.create();
+    station.start();
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.splash().state(), TFormSplashScreen::State::Passed, 10000);
+    QCOMPARE(readFile(fixture.path(QStringLiteral("colloqua.ini"))), goldenFactoryFile());
+    // No tray here: the logon dialog keeps the program reachable.
+    QVERIFY(station.FormLogon().isVisible());
+    station.FormLogon().reject();
+}
+
+void TestStartup::handOver_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("channel");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("loggedOn");
+
+    QTest::newRow("factory settings: no logon") << QString() << QStringLiteral("NETWORK") << QStringLiteral("ON") << false;
+    QTest::newRow("default user") << QStringLiteral("ANA") << QStringLiteral("VENDAS") << QStringLiteral("OC") << true;
+    QTest::newRow("default status OF") << QStringLiteral("ANA") << QStringLiteral("VENDAS") << QStringLiteral("OF")
+                                       << false;
+    QTest::newRow("no default status") << QStringLiteral("ANA") << QStringLiteral("VENDAS") << QString() << false;
+    QTest::newRow("no default channel") << QStringLiteral("ANA") << QString() << QStringLiteral("ON") << false;
+}
+
+void TestStartup::handOver()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, channel);
+    QFETCH(QString, status);
+    QFETCH(bool, loggedOn);
+
+    StartupStation fixture;
+    fixture.lay({ { QStringLiteral("colloqua.ini"), goldenFactoryFile() } });
+    fixture.setting(QStringLiteral("DEFAULT_USER"), user);
+    fixture.setting(QStringLiteral("DEFAULT_CHANNEL"), channel);
+    fixture.setting(QStringLiteral("DEFAULT_STATUS"), status);
+    fixture.setting(QStringLiteral("EXIBIR_JANELA"), false, SettingBoolean);
+    Settings(StationHome(fixture.home())).WriteSetting(QStringLiteral("POSICAO"), QStringLiteral("WNDHIST_LEFT"),
+        SettingInteger, 77);
+    Station& station = fixture.createAndCheck();
+    TFormCom& com = station.FormCom();
+
+    // The saved window places were applied.
+    QCOMPARE(station.FormHistMSG().pos().x(), 77);
+    QCOMPARE(com.EstaConectado(), loggedOn);
+    if (loggedOn) {
+        QCOMPARE(com.UsuarioAtual(), user);
+        QCOMPARE(com.CanalAtual(), channel);
+        QCOMPARE(com.StatusAtual(), status);
+    }
+    // Without a tray, a window stays up: the logon dialog while logged off.
+    QCOMPARE(station.FormLogon().isVisible(), !loggedOn);
+    if (!loggedOn)
+        station.FormLogon().reject();
+    else
+        QVERIFY(com.isVisible());
+}
+
+void TestStartup::errorViewEndsTheRunWritingNothing()
+{
+    StartupStation fixture;
+    fixture.lay({ { QStringLiteral("Dados"), "in the way" }, { QStringLiteral("colloqua.ini"), goldenFactoryFile() } });
+    fixture.setting(QStringLiteral("DEFAULT_USER"), QStringLiteral("ANA"));
+    Station& station = fixture.createAndCheck();
+    QSignalSpy ends(&station, &Station::endRequested);
+    TFormSplashScreen& splash = fixture.splash();
+    QCOMPARE(splash.state(), TFormSplashScreen::State::Failed);
+    QCOMPARE(ends.count(), 0);
+    const QStringList before = fileSnapshot(fixture.home());
+
+    splash.close();
+    QCOMPARE(ends.count(), 1);
+    QVERIFY(!splash.isVisible());
+    QVERIFY(!station.FormCom().EstaConectado());
+    QVERIFY(!station.FormCom().isVisible());
+    QVERIFY(!station.FormLogon().isVisible());
+    QTest::qWait(50);
+    fixture.destroy();
+    QCOMPARE(fileSnapshot(fixture.home()), before);
+}
+
+void TestStartup::endOfRun_data()
+{
+    QTest::addColumn<bool>("exitFromTray");
+    QTest::addColumn<bool>("loggedOn");
+
+    QTest::newRow("exit while logged on") << true << true;
+    QTest::newRow("exit while logged off") << true << false;
+    QTest::newRow("session end while logged on") << false << true;
+    QTest::newRow("session end while logged off") << false << false;
+}
+
+void TestStartup::endOfRun()
+{
+    QFETCH(bool, exitFromTray);
+    QFETCH(bool, loggedOn);
+
+    FakeMailslotNetwork network;
+    TestStation a(QStringLiteral("pc-a"), network);
+    TestStation b(QStringLiteral("pc-b"), network);
+    a.setting(Setup, QStringLiteral("QTDE_MAX_REGS_ARQHIST"), SettingInteger, 2);
+    const HistoryFiles& history = a.tools().history();
+    for (int i = 1; i <= 5; ++i) {
+        history.AppendReceived(QStringLiteral("recebida %1").arg(i));
+        history.AppendSent(QStringLiteral("enviada %1").arg(i));
+    }
+    const QStringList received = HistoryFiles::ReadHistoryRecords(history.receivedPath());
+    const QStringList sent = HistoryFiles::ReadHistoryRecords(history.sentPath());
+
+    b.com().Conectar(QStringLiteral("BRUNO"), QStringLiteral("NETWORK"), QStringLiteral("ON"));
+    if (loggedOn) {
+        a.com().Conectar(QStringLiteral("ANA"), QStringLiteral("NETWORK"), QStringLiteral("ON"));
+        QTRY_VERIFY(b.session().master().ProcurarUsuario(QStringLiteral("ANA"), QStringLiteral("pc-a")));
+    }
+    const QStringList before = fileSnapshot(a.home().path());
+    QSignalSpy ends(&a.station(), &Station::endRequested);
+
+    if (exitFromTray)
+        a.station().FormMain().MenuFecharClick();
+    else
+        a.station().logOffForSessionEnd();
+
+    QVERIFY(!a.com().EstaConectado());
+    QCOMPARE(ends.count(), exitFromTray ? 1 : 0);
+    const QStringList receivedAfter = HistoryFiles::ReadHistoryRecords(history.receivedPath());
+    const QStringList sentAfter = HistoryFiles::ReadHistoryRecords(history.sentPath());
+    if (exitFromTray) {
+        QCOMPARE(receivedAfter.size(), 2);
+        QCOMPARE(sentAfter.size(), 2);
+        if (!loggedOn) {
+            QCOMPARE(receivedAfter, received.mid(3));
+            QCOMPARE(sentAfter, sent.mid(3));
+        }
+    } else if (loggedOn) {
+        QCOMPARE(receivedAfter.mid(0, 5), received);
+        QCOMPARE(sentAfter.mid(0, 5), sent);
+    } else {
+        // Logged off already: the end of the session has nothing to do.
+        QCOMPARE(fileSnapshot(a.home().path()), before);
+    }
+    if (loggedOn) {
+        // The peer heard the offline announcement.
+        QTRY_COMPARE(
+            b.session().master().ProcurarUsuario(QStringLiteral("ANA"), QStringLiteral("pc-a"))->imageIndex(), 4);
+    }
+}
+
+void TestStartup::secondInstance_data()
+{
+    QTest::addColumn<bool>("heldByAnotherRun");
+    QTest::newRow("first run") << false;
+    QTest::newRow("second run on the same home") << true;
+}
+
+void TestStartup::secondInstance()
+{
+    QFETCH(bool, heldByAnotherRun);
+    TempHome home;
+    SingleInstance first(home.home());
+    if (heldByAnotherRun)
+        QCOMPARE(first.tryAcquire(), SingleInstance::Result::Acquired);
+    const QStringList before = fileSnapshot(home.path());
+
+    QueuedPrompter prompter;
+    SingleInstance second(home.home());
+    QCOMPARE(ProgramStart::ClaimInstance(second, prompter), !heldByAnotherRun);
+    QCOMPARE(prompter.texts(),
+        heldByAnotherRun ? QStringList { QStringLiteral("O programa já está sendo executado! Dê um duplo click no "
+                                                        "ícone correspondente na barra de tarefas.") }
+                         : QStringList());
+    QCOMPARE(fileSnapshot(home.path()), before);
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
