@@ -14,11 +14,18 @@ bool ensureDirectory(const QString& path)
 }
 } // namespace
 
-StartupChecks::StartupChecks(const StationHome& home, Settings& settings)
+StartupChecks::StartupChecks(const StationHome& home, Settings& settings, FactoryWriter writeFactorySettings)
     : m_home(home)
     , m_settings(settings)
+    , m_writeFactorySettings(std::move(writeFactorySettings))
     , m_names(home)
 {
+    if (!m_writeFactorySettings) {
+        m_writeFactorySettings = [this] {
+            SettingKeys::writeFactorySettings(m_settings);
+            return true;
+        };
+    }
 }
 
 bool StartupChecks::runStep(int step)
@@ -52,10 +59,10 @@ bool StartupChecks::VerificarConfiguracoes()
     const QString settingsPath = m_home.settingsPath();
     const QString channelsPath = m_names.channelListPath();
     try {
+        // A failure is reported by the step's result; the channel list is still tried.
         if (!QFileInfo::exists(settingsPath))
-            SettingKeys::writeFactorySettings(m_settings);
+            m_writeFactorySettings();
     } catch (const FileError&) {
-        // Reported by the step's result; the channel list is still tried.
     }
     try {
         if (!QFileInfo::exists(channelsPath))

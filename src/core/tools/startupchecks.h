@@ -4,16 +4,24 @@
 #include "settings.h"
 #include "stationhome.h"
 
+#include <functional>
+
 // The checks made before a run starts: the directories of the home and the base files,
 // created when missing. A step that cannot do its work fails instead of throwing, so every
 // step runs and each result can be shown.
 class StartupChecks final
 {
+    Q_DISABLE_COPY_MOVE(StartupChecks)
+
 public:
     static constexpr int StepCount = 3;
 
-    // `settings` must outlive this object.
-    StartupChecks(const StationHome& home, Settings& settings);
+    // Writes the complete factory settings file; false when it could not.
+    using FactoryWriter = std::function<bool()>;
+
+    // `settings` must outlive this object. Without a writer, SettingKeys writes the factory
+    // file into `settings`.
+    StartupChecks(const StationHome& home, Settings& settings, FactoryWriter writeFactorySettings = {});
 
     // Runs step 0, 1 or 2; true when it passed. Any other number fails.
     bool runStep(int step);
@@ -28,5 +36,6 @@ public:
 private:
     StationHome m_home;
     Settings& m_settings;
+    FactoryWriter m_writeFactorySettings;
     NameLists m_names;
 };

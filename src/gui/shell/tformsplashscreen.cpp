@@ -5,6 +5,7 @@
 #include "station.h"
 #include "tformcom.h"
 #include "tformcomtools.h"
+#include "tformconfig.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -79,7 +80,8 @@ void TFormSplashScreen::TimerTick()
     m_gauge->setValue(qMin(m_stepsRun + 1, m_gauge->maximum()));
     if (m_stepsRun < StartupChecks::StepCount) {
         TFormComTools& tools = m_station.FormComTools();
-        StartupChecks checks(tools.home(), tools.settings());
+        StartupChecks checks(
+            tools.home(), tools.settings(), [this] { return m_station.FormConfig().SalvaConfiguracoes(); });
         Step& step = m_steps.at(m_stepsRun);
         step.passed = checks.runStep(m_stepsRun);
         // The label names the step that has just run.
