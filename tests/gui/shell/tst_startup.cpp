@@ -88,9 +88,7 @@ public:
         options.userName = QStringLiteral("tester");
         options.programDir = m_install.path();
         options.prompter = &m_prompter;
-        auto tray = std::make_unique<NullTrayHost>();
-        m_tray = tray.get();
-        options.tray = std::move(tray);
+        options.tray = std::make_unique<NullTrayHost>();
         options.sound = std::make_unique<RecordingSoundPlayer>();
         options.opener = std::make_unique<RecordingDocumentOpener>();
         options.backend = m_network.attach(QStringLiteral("pc-a"));
@@ -120,7 +118,6 @@ private:
     QString m_home;
     FakeMailslotNetwork m_network;
     QueuedPrompter m_prompter;
-    NullTrayHost* m_tray = nullptr;
     std::unique_ptr<Station> m_station;
 };
 
