@@ -1,52 +1,83 @@
 #include "tformlogon.h"
 
+#include "prompter.h"
 #include "station.h"
 #include "tformcom.h"
 #include "tformcomtools.h"
+#include "tformmain.h"
 
 #include <QCollator>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QValidator>
 
 namespace
 {
-// Letters a to z become capitals; nothing else changes.
-QString upperAsciiLetters(const QString& text)
+// The frames and the tree entries cannot carry these characters in a name.
+constexpr QStringView ForbiddenChars = u".'()[]|";
+
+// Drops the forbidden characters from whatever reaches the field, pasted text included:
+// a pasted "(" would break every frame and tree entry that carries the name.
+class NameValidator final : public QValidator
 {
-    QString result = text;
-    for (QChar& c : result) {
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = c.toUpper();
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& pos) const override
+    {
+        for (qsizetype i = input.size() - 1; i >= 0; --i) {
+            if (ForbiddenChars.contains(input.at(i))) {
+                input.remove(i, 1);
+                if (i < pos)
+                    --pos;
+            }
+        }
+        return Acceptable;
     }
-    return result;
-}
+};
 
 QComboBox* nameBox(QWidget* parent, int maxLength)
 {
     auto* box = new QComboBox(parent);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
+    // The list is matched by hand on show; completion would pick entries on its own.
+    box->setCompleter(nullptr);
     box->lineEdit()->setMaxLength(maxLength);
-    // The frames and the tree entries cannot carry these characters.
-    box->lineEdit()->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^.'()\\[\\]|]*")), box));
+    box->lineEdit()->setValidator(new NameValidator(box));
     return box;
+}
+
+// Case-insensitive exact match, as the list's own search does; -1 when absent.
+int findName(const QComboBox* box, const QString& name)
+{
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemText(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
 }
 } // namespace
 
 TFormLogon::TFormLogon(Station& station, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint)
     , m_station(station)
 {
     setWindowTitle(QStringLiteral("Colloqua"));
-    m_comboCanal = nameBox(this, 8);
-    m_comboUsuario = nameBox(this, 15);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    m_comboCanal = nameBox(this, MaxChannelLength);
+    m_comboUsuario = nameBox(this, MaxUserLength);
     m_butOK = new QPushButton(tr("OK"), this);
     m_butCancela = new QPushButton(tr("Cancela"), this);
     m_butOK->setAutoDefault(false);
@@ -64,10 +95,14 @@ TFormLogon::TFormLogon(Station& station, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     for (QComboBox* box : { m_comboCanal, m_comboUsuario }) {
         box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);
+        // Only what the user does counts: textEdited and activated are not raised by Preparar.
+        connect(box->lineEdit(), &QLineEdit::textEdited, this, [this] { m_alterado = true; });
+        connect(box, &QComboBox::activated, this, [this] { m_alterado = true; });
     }
 }
 
@@ -77,6 +112,9 @@ void TFormLogon::Exibir()
 {
     m_station.FormComTools().guarded([this] { Preparar(); });
     setModal(true);
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     show();
     raise();
     activateWindow();
@@ -84,12 +122,17 @@ void TFormLogon::Exibir()
 
 void TFormLogon::Preparar()
 {
+    m_alterado = false;
+    m_comboCanal->clear();
+    m_comboUsuario->clear();
+    m_comboCanal->setEditText(QString());
+    m_comboUsuario->setEditText(QString());
+
     TFormComTools& tools = m_station.FormComTools();
     QCollator collator(m_station.collation());
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const auto fill = [&](QComboBox* box, QStringList names) {
         std::sort(names.begin(), names.end(), collator);
-        box->clear();
         box->addItems(names);
         box->setCurrentIndex(-1);
         box->setEditText(QString());
@@ -111,9 +154,9 @@ void TFormLogon::Preparar()
         user = settings.readString(setup, QStringLiteral("LAST_USER"), {}, {});
     }
     if (!channel.isEmpty())
-        m_comboCanal->setCurrentIndex(m_comboCanal->findText(channel, Qt::MatchFixedString));
+        m_comboCanal->setCurrentIndex(findName(m_comboCanal, channel));
     if (!user.isEmpty())
-        m_comboUsuario->setCurrentIndex(m_comboUsuario->findText(user, Qt::MatchFixedString));
+        m_comboUsuario->setCurrentIndex(findName(m_comboUsuario, user));
 
     if (!m_comboCanal->currentText().isEmpty()) {
         m_comboUsuario->setFocus();
@@ -124,17 +167,70 @@ void TFormLogon::Preparar()
     }
 }
 
+QString TFormLogon::PerguntaAlteracao(const QString& user, const QString& channel)
+{
+    const QChar quote = QLatin1Char('"');
+    return tr("Deseja alterar para usuário ") + quote + user + quote + tr(" no ") + tr("canal ") + quote + channel
+        + quote + QLatin1Char('?');
+}
+
+bool TFormLogon::DeveProsseguir(const QString& user, const QString& channel)
+{
+    TFormCom& com = m_station.FormCom();
+    if (!m_alterado)
+        return user != com.UsuarioAtual() || channel != com.CanalAtual();
+    if (!com.EstaConectado())
+        return true;
+    TFormComTools& tools = m_station.FormComTools();
+    const DialogoAbertoScope dialogo(tools);
+    return m_station.prompter().confirm(QStringLiteral("Colloqua"), PerguntaAlteracao(user, channel));
+}
+
 void TFormLogon::ButOKClick()
 {
-    const QString user = upperAsciiLetters(m_comboUsuario->currentText());
-    const QString channel = upperAsciiLetters(m_comboCanal->currentText());
-    TFormCom& com = m_station.FormCom();
-    if (!user.isEmpty() && !channel.isEmpty() && (user != com.UsuarioAtual() || channel != com.CanalAtual())) {
+    const QString user = m_comboUsuario->currentText();
+    const QString channel = m_comboCanal->currentText();
+    if (!user.isEmpty() && !channel.isEmpty() && DeveProsseguir(user, channel)) {
+        TFormCom& com = m_station.FormCom();
         if (com.EstaConectado())
             com.Desconectar();
         com.Conectar(user, channel, QStringLiteral("ON"));
     }
     accept();
+}
+
+void TFormLogon::done(int result)
+{
+    QDialog::done(result);
+    // Without a notification area nothing else would be left on screen.
+    m_station.FormMain().GarantirAcessoSemBandeja();
+}
+
+bool TFormLogon::TratarTecla(QComboBox* box, const QKeyEvent* key)
+{
+    const Qt::KeyboardModifiers modifiers = TFormCom::ShortcutModifiers(key->modifiers());
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        if (modifiers != Qt::NoModifier)
+            return false;
+        if (box == m_comboCanal)
+            m_comboUsuario->setFocus();
+        else
+            ButOKClick();
+        return true;
+    }
+    const QString text = key->text();
+    if (text.size() != 1 || (modifiers & ~Qt::ShiftModifier) != Qt::NoModifier)
+        return false;
+    const QChar c = text.at(0);
+    if (ForbiddenChars.contains(c))
+        return true;
+    if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) {
+        // Typed over a selection or at the cursor, within the field's length, like any key.
+        box->lineEdit()->insert(QString(c.toUpper()));
+        m_alterado = true;
+        return true;
+    }
+    return false;
 }
 
 bool TFormLogon::eventFilter(QObject* watched, QEvent* event)
@@ -145,13 +241,8 @@ bool TFormLogon::eventFilter(QObject* watched, QEvent* event)
     const auto* key = static_cast<QKeyEvent*>(event);
     if (m_station.FormCom().TratarAtalhos(key->key(), key->modifiers()))
         return true;
-    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-    if (enter && TFormCom::ShortcutModifiers(key->modifiers()) == Qt::NoModifier) {
-        if (watched == m_comboCanal || watched == m_comboCanal->lineEdit())
-            m_comboUsuario->setFocus();
-        else
-            ButOKClick();
+    QComboBox* box = (watched == m_comboCanal || watched == m_comboCanal->lineEdit()) ? m_comboCanal : m_comboUsuario;
+    if (TratarTecla(box, key))
         return true;
-    }
     return QDialog::eventFilter(watched, event);
 }
