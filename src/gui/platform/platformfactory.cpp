@@ -1,6 +1,7 @@
 #include "platformfactory.h"
 
 #include "documentopener.h"
+#include "screensaverwatch.h"
 #include "soundeffectplayer.h"
 #include "systemtrayhost.h"
 
@@ -35,4 +36,9 @@ std::unique_ptr<SoundPlayer> Platform::createSoundPlayer()
 std::unique_ptr<DocumentOpener> Platform::createDocumentOpener()
 {
     return std::make_unique<DesktopDocumentOpener>();
+}
+
+std::unique_ptr<ScreenSaverWatch> Platform::createScreenSaverWatch()
+{
+    return std::make_unique<DBusScreenSaverWatch>();
 }

@@ -3,6 +3,7 @@
 #include <memory>
 
 class DocumentOpener;
+class ScreenSaverWatch;
 class SoundPlayer;
 class TrayHost;
 
@@ -12,4 +13,5 @@ namespace Platform
 std::unique_ptr<TrayHost> createTrayHost();
 std::unique_ptr<SoundPlayer> createSoundPlayer();
 std::unique_ptr<DocumentOpener> createDocumentOpener();
+std::unique_ptr<ScreenSaverWatch> createScreenSaverWatch();
 } // namespace Platform
