@@ -882,6 +882,12 @@ void TFormCom::closeEvent(QCloseEvent* event)
 {
     FecharJanelasMensagem();
     m_station.FormComTools().guarded([this] { saveGeometrySettings(); });
+    if (!m_station.tray().isAvailable()) {
+        // No tray icon to bring it back: it stays on the task bar instead of vanishing.
+        event->ignore();
+        showMinimized();
+        return;
+    }
     event->accept();
 }
 

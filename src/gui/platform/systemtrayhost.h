@@ -13,7 +13,7 @@ public:
     explicit SystemTrayHost(QObject* parent = nullptr);
 
     bool isAvailable() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
-    void show() override { m_icon.show(); }
+    void show() override;
     void hide() override { m_icon.hide(); }
     void setIcon(const QIcon& icon) override { m_icon.setIcon(icon); }
     QIcon icon() const override { return m_icon.icon(); }
@@ -23,4 +23,5 @@ private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
 
     QSystemTrayIcon m_icon;
+    bool m_singleClickOpens = false;
 };

@@ -30,7 +30,8 @@ signals:
     void menuRequested(const QPoint& globalPos);
 };
 
-// Remembers what it was given and shows nothing.
+// Remembers what it was given and shows nothing. It stands for a desktop with a
+// notification area unless told otherwise.
 class NullTrayHost final : public TrayHost
 {
     Q_OBJECT
@@ -38,7 +39,8 @@ class NullTrayHost final : public TrayHost
 public:
     using TrayHost::TrayHost;
 
-    bool isAvailable() const override { return false; }
+    bool isAvailable() const override { return m_available; }
+    void setAvailable(bool available) { m_available = available; }
     void show() override { m_visible = true; }
     void hide() override { m_visible = false; }
     void setIcon(const QIcon& icon) override { m_icon = icon; }
@@ -52,4 +54,5 @@ private:
     QIcon m_icon;
     QString m_toolTip;
     bool m_visible = false;
+    bool m_available = true;
 };

@@ -133,6 +133,8 @@ void Station::keepReachable()
         m_formLogon->Exibir();
     else if (!m_formCom->isVisible())
         m_formCom->show();
+    // Its menu bar offers the tray menu's entries.
+    m_formMain->GarantirAcessoSemBandeja();
 }
 
 void Station::logOffForSessionEnd()

@@ -2,6 +2,8 @@
 
 #include "creditstext.h"
 #include "imagesets.h"
+#include "platformfactory.h"
+#include "screensaverwatch.h"
 #include "prompter.h"
 #include "station.h"
 #include "tformcom.h"
@@ -10,12 +12,14 @@
 #include "tformlogon.h"
 #include "tformsplashscreen.h"
 #include "trayhost.h"
+#include "traypopupmenu.h"
 #include "usertree.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 namespace
@@ -49,15 +53,19 @@ TFormMain::TFormMain(Station& station, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_label);
 
-    buildMenu();
+    // Created before the shared tools, so the pictures are loaded here rather than taken from them.
+    const ImageSets images;
+    buildMenu(images);
 
-    // Created before the shared tools, so the picture is loaded here rather than taken from them.
     TrayHost& tray = m_station.tray();
     tray.setToolTip(QStringLiteral("Colloqua"));
-    tray.setIcon(ImageSets().applicationIcon());
+    tray.setIcon(images.applicationIcon());
     connect(&tray, &TrayHost::openRequested, this, &TFormMain::onOpenRequested);
     connect(&tray, &TrayHost::menuRequested, this, &TFormMain::showMenu);
     tray.show();
+
+    m_screenSaver = Platform::createScreenSaverWatch();
+    connect(m_screenSaver.get(), &ScreenSaverWatch::started, this, &TFormMain::ProtecaoDeTelaIniciada);
 }
 
 TFormMain::~TFormMain()
@@ -65,9 +73,12 @@ TFormMain::~TFormMain()
     m_station.tray().hide();
 }
 
-void TFormMain::buildMenu()
+void TFormMain::buildMenu(const ImageSets& images)
 {
-    m_popUpMenu = new QMenu(this);
+    m_popUpMenu = new TrayPopupMenu(this);
+    m_popUpMenu->setHeaderPicture(images.menuHeaderPicture(qApp->devicePixelRatio()));
+    connect(m_popUpMenu, &QMenu::aboutToShow, this, &TFormMain::AtualizarFaixa);
+    m_popUpMenu->addSeparator();
     addEntry(m_popUpMenu, tr(" Comunicador"), this, &TFormMain::MenuComunicadorClick);
 
     m_menuOperacao = m_popUpMenu->addMenu(tr(" Estado Atual"));
@@ -83,11 +94,17 @@ void TFormMain::buildMenu()
     addEntry(m_menuOperacao, tr("DESCONECTADO"), this, [this] { m_station.FormCom().Desconectar(); });
 
     m_popUpMenu->addSeparator();
-    QAction* manual = addEntry(m_popUpMenu, tr(" Manual"), this, &TFormMain::Manual);
-    manual->setShortcut(QKeySequence(Qt::Key_F1));
-    addEntry(m_popUpMenu, tr(" Créditos"), this, &TFormMain::Creditos);
+    m_menuManual = addEntry(m_popUpMenu, tr(" Manual"), this, &TFormMain::Manual);
+    m_menuManual->setShortcut(QKeySequence(Qt::Key_F1));
+    m_menuCreditos = addEntry(m_popUpMenu, tr(" Créditos"), this, &TFormMain::Creditos);
     m_popUpMenu->addSeparator();
-    addEntry(m_popUpMenu, tr(" Fechar Aplicativo"), this, &TFormMain::MenuFecharClick);
+    m_menuFechar = addEntry(m_popUpMenu, tr(" Fechar Aplicativo"), this, &TFormMain::MenuFecharClick);
+}
+
+void TFormMain::AtualizarFaixa()
+{
+    TFormCom& com = m_station.FormCom();
+    m_popUpMenu->setBanner(com.TituloBandeja(), !com.UsuarioAtual().isEmpty());
 }
 
 void TFormMain::setTrayIcon(const QIcon& icon)
@@ -114,8 +131,10 @@ void TFormMain::onOpenRequested()
 
 void TFormMain::showMenu(const QPoint& globalPos)
 {
-    if (!trayIsDeaf())
-        m_popUpMenu->popup(globalPos);
+    if (trayIsDeaf())
+        return;
+    m_popUpMenu->popup(globalPos);
+    m_popUpMenu->activateWindow();
 }
 
 void TFormMain::MenuComunicadorClick()
@@ -169,4 +188,38 @@ void TFormMain::Creditos()
 {
     m_station.FormCredito().MostraCreditos(
         QStringLiteral("Colloqua"), QCoreApplication::applicationFilePath(), ColloquaCredits());
+}
+
+void TFormMain::ProtecaoDeTelaIniciada()
+{
+    TFormCom& com = m_station.FormCom();
+    // A screen saver alone must never log anybody on, whatever the status reads before a logon.
+    const QString status = com.StatusAtual();
+    if (status.isEmpty() || status == QLatin1String("OF"))
+        return;
+    if (!m_station.FormComTools().settings().readBool(
+            QStringLiteral("SETUP"), QStringLiteral("MUDAR_STATUS_SCRSAVER"), false, false))
+        return;
+    // The communicator's own "AUSENTE" entry, so both menus stay one command.
+    const QList<QAction*> entries = com.PopupMenuStatus()->actions();
+    if (entries.size() > 1)
+        entries.at(1)->trigger();
+}
+
+void TFormMain::GarantirAcessoSemBandeja()
+{
+    if (m_station.tray().isAvailable())
+        return;
+    TFormCom& com = m_station.FormCom();
+    if (!m_menuSemBandeja) {
+        m_menuSemBandeja = com.menuBar()->addMenu(tr("Colloqua"));
+        m_menuSemBandeja->addMenu(m_menuOperacao);
+        m_menuSemBandeja->addSeparator();
+        m_menuSemBandeja->addAction(m_menuManual);
+        m_menuSemBandeja->addAction(m_menuCreditos);
+        m_menuSemBandeja->addSeparator();
+        m_menuSemBandeja->addAction(m_menuFechar);
+    }
+    if (!com.isVisible() && !m_station.FormLogon().isVisible())
+        com.show();
 }

@@ -1,11 +1,17 @@
 #pragma once
 
+#include "traypopupmenu.h"
+
 #include <QIcon>
 #include <QWidget>
 
+#include <memory>
+
+class ImageSets;
 class QAction;
 class QLabel;
 class QMenu;
+class ScreenSaverWatch;
 class Station;
 
 // The hidden main window: it is never shown, owns the station's tray icon and its menu, and
@@ -31,8 +37,11 @@ public:
     void Creditos();
 
     // The tray menu and its user-switch submenu, which the communicator fills.
-    QMenu* oPopUpMenu() const { return m_popUpMenu; }
+    TrayPopupMenu* oPopUpMenu() const { return m_popUpMenu; }
+    QMenu* MenuOperacao() const { return m_menuOperacao; }
     QMenu* PopMenuUsuario() const { return m_popMenuUsuario; }
+    // The banner follows the communicator's title and whether somebody is logged on.
+    void AtualizarFaixa();
 
     // " Comunicador": hides a visible communicator, shows it while logged on, otherwise
     // opens the logon dialog.
@@ -40,15 +49,30 @@ public:
     // " Fechar Aplicativo": logs off, trims both histories and ends the run.
     void MenuFecharClick();
 
+    // The screen saver started: Away, when the settings ask for it and the station is not offline.
+    void ProtecaoDeTelaIniciada();
+
+    // Without a notification area the program must stay reachable: the communicator's menu
+    // bar gets the tray menu's entries, and the communicator is shown when no window of the
+    // station is.
+    void GarantirAcessoSemBandeja();
+    // The communicator's menu that stands in for the tray menu; null while there is a tray.
+    QMenu* MenuSemBandeja() const { return m_menuSemBandeja; }
+
 private:
-    void buildMenu();
+    void buildMenu(const ImageSets& images);
     void showMenu(const QPoint& globalPos);
     void onOpenRequested();
     bool trayIsDeaf() const;
 
     Station& m_station;
     QLabel* m_label = nullptr;
-    QMenu* m_popUpMenu = nullptr;
+    TrayPopupMenu* m_popUpMenu = nullptr;
     QMenu* m_menuOperacao = nullptr;
     QMenu* m_popMenuUsuario = nullptr;
+    QAction* m_menuManual = nullptr;
+    QAction* m_menuCreditos = nullptr;
+    QAction* m_menuFechar = nullptr;
+    QMenu* m_menuSemBandeja = nullptr;
+    std::unique_ptr<ScreenSaverWatch> m_screenSaver;
 };

@@ -84,6 +84,11 @@ QPixmap ImageSets::headerPicture(qreal devicePixelRatio) const
     return SvgIconEngine::render(picture(QStringLiteral("header.svg")), HeaderSize, devicePixelRatio);
 }
 
+QPixmap ImageSets::menuHeaderPicture(qreal devicePixelRatio) const
+{
+    return SvgIconEngine::render(picture(QStringLiteral("menu-header.svg")), MenuHeaderSize, devicePixelRatio);
+}
+
 QPixmap ImageSets::splashPicture() const
 {
     return splashPicture(applicationPixelRatio());

@@ -24,6 +24,7 @@ public:
     static constexpr QSize FaceSize { 30, 30 };
     static constexpr QSize HeaderSize { 44, 35 };
     static constexpr QSize SplashSize { 300, 150 };
+    static constexpr QSize MenuHeaderSize { 79, 82 };
 
     ImageSets();
 
@@ -42,6 +43,8 @@ public:
     // The picture at the left of the communicator's header, HeaderSize.
     QPixmap headerPicture() const;
     QPixmap headerPicture(qreal devicePixelRatio) const;
+    // The picture at the top of the tray menu, MenuHeaderSize.
+    QPixmap menuHeaderPicture(qreal devicePixelRatio) const;
     // The background of the splash window, SplashSize.
     QPixmap splashPicture() const;
     QPixmap splashPicture(qreal devicePixelRatio) const;

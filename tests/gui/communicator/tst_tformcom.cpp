@@ -211,7 +211,8 @@ void TestTFormCom::trayMenu()
     QVERIFY(!a.tray().icon().isNull());
     const QMenu* menu = a.station().FormMain().oPopUpMenu();
     QCOMPARE(captions(menu),
-        (QStringList { QStringLiteral(" Comunicador"), QStringLiteral(" Estado Atual"), QStringLiteral("-"),
+        (QStringList { QStringLiteral("-"), QStringLiteral(" Comunicador"), QStringLiteral(" Estado Atual"),
+            QStringLiteral("-"),
             QStringLiteral(" Manual"), QStringLiteral(" Créditos"), QStringLiteral("-"),
             QStringLiteral(" Fechar Aplicativo") }));
     const QMenu* estado = findEntry(menu, QStringLiteral(" Estado Atual"))->menu();
