@@ -97,6 +97,9 @@ TFormLogon::TFormLogon(Station& station, QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    // The buttons pass their keys to the shared shortcuts too.
+    m_butOK->installEventFilter(this);
+    m_butCancela->installEventFilter(this);
     for (QComboBox* box : { m_comboCanal, m_comboUsuario }) {
         box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);
@@ -241,8 +244,12 @@ bool TFormLogon::eventFilter(QObject* watched, QEvent* event)
     const auto* key = static_cast<QKeyEvent*>(event);
     if (m_station.FormCom().TratarAtalhos(key->key(), key->modifiers()))
         return true;
-    QComboBox* box = (watched == m_comboCanal || watched == m_comboCanal->lineEdit()) ? m_comboCanal : m_comboUsuario;
-    if (TratarTecla(box, key))
+    QComboBox* box = nullptr;
+    if (watched == m_comboCanal || watched == m_comboCanal->lineEdit())
+        box = m_comboCanal;
+    else if (watched == m_comboUsuario || watched == m_comboUsuario->lineEdit())
+        box = m_comboUsuario;
+    if (box && TratarTecla(box, key))
         return true;
     return QDialog::eventFilter(watched, event);
 }

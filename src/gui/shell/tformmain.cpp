@@ -134,7 +134,6 @@ void TFormMain::showMenu(const QPoint& globalPos)
     if (trayIsDeaf())
         return;
     m_popUpMenu->popup(globalPos);
-    m_popUpMenu->activateWindow();
 }
 
 void TFormMain::MenuComunicadorClick()
