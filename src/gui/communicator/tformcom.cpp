@@ -882,13 +882,16 @@ void TFormCom::closeEvent(QCloseEvent* event)
 {
     FecharJanelasMensagem();
     m_station.FormComTools().guarded([this] { saveGeometrySettings(); });
-    if (!m_station.tray().isAvailable()) {
-        // No tray icon to bring it back: it stays on the task bar instead of vanishing.
-        event->ignore();
-        showMinimized();
-        return;
-    }
     event->accept();
+    if (!m_station.tray().isAvailable()) {
+        // No tray icon to bring it back: it returns to the task bar, minimized. Deferred, and
+        // never by refusing the close: the end of the run closes every window and would stop
+        // at a refusal.
+        QTimer::singleShot(0, this, [this] {
+            if (!isVisible())
+                showMinimized();
+        });
+    }
 }
 
 bool TFormCom::treeDragEvent(QEvent* event)

@@ -315,7 +315,7 @@ void TestTrayMenu::withoutTray()
 
     // Closing the communicator keeps it on the task bar.
     a.com().close();
-    QVERIFY(a.com().isVisible());
+    QTRY_VERIFY(a.com().isVisible());
     QVERIFY(a.com().isMinimized());
     main.GarantirAcessoSemBandeja();
     QCOMPARE(menu, main.MenuSemBandeja());
