@@ -88,7 +88,10 @@ public:
         options.userName = QStringLiteral("tester");
         options.programDir = m_install.path();
         options.prompter = &m_prompter;
-        options.tray = std::make_unique<NullTrayHost>();
+        auto tray = std::make_unique<NullTrayHost>();
+        // A desktop without a notification area.
+        tray->setAvailable(false);
+        options.tray = std::move(tray);
         options.sound = std::make_unique<RecordingSoundPlayer>();
         options.opener = std::make_unique<RecordingDocumentOpener>();
         options.backend = m_network.attach(QStringLiteral("pc-a"));
