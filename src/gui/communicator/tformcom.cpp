@@ -1,5 +1,6 @@
 #include "tformcom.h"
 
+#include "backupcommand.h"
 #include "communicatorsession.h"
 #include "groupcommands.h"
 #include "imagesets.h"
@@ -8,8 +9,10 @@
 #include "talmailslot.h"
 #include "tformcomtools.h"
 #include "tformconfig.h"
+#include "tformcopy.h"
 #include "tformhistmsg.h"
 #include "tformmain.h"
+#include "tformrestore.h"
 #include "tformsendmsg.h"
 #include "usertree.h"
 #include "usertreewidget.h"
@@ -258,9 +261,8 @@ void TFormCom::buildMenus()
     QMenu* opcoes = menuBar()->addMenu(tr("Opções"));
     addEntry(opcoes, tr("Configurações"), this, &TFormCom::MenuConfiguracoesClick);
     opcoes->addSeparator();
-    // The backup commands come with the copy window.
-    opcoes->addAction(tr("Backup"))->setEnabled(false);
-    opcoes->addAction(tr("Restore"))->setEnabled(false);
+    addEntry(opcoes, tr("Backup"), this, &TFormCom::MenuBackupClick);
+    addEntry(opcoes, tr("Restore"), this, &TFormCom::MenuRestoreClick);
 
     QMenu* ajuda = menuBar()->addMenu(tr("?"));
     addEntry(ajuda, tr("Manual"), this, [this] { m_station.FormMain().Manual(); });
@@ -792,6 +794,44 @@ void TFormCom::MenuInsUsrGrpClick(const QString& group)
 void TFormCom::MenuConfiguracoesClick()
 {
     m_station.FormConfig().Exibir();
+}
+
+void TFormCom::MenuBackupClick()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    const DialogoAbertoScope dialogo(tools);
+    CopiaSeguranca(BackupCommand::TituloBackup(), true);
+}
+
+void TFormCom::MenuRestoreClick()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    const DialogoAbertoScope dialogo(tools);
+    TFormRestore& restore = m_station.FormRestore();
+    restore.setDirBase(tools.ProgramDir());
+    restore.setDirDados(tools.home().dataDir());
+    restore.exec();
+}
+
+BackupCommand::Outcome TFormCom::CopiaSeguranca(const QString& title, bool ask)
+{
+    TFormComTools& tools = m_station.FormComTools();
+    BackupCommand command(tools.home(), tools.OrbFindFile1(), m_station.prompter(), m_station.clock());
+    return command.CopiaSeguranca(
+        title, ask, [this](const QString& source, const QString& target, const QString& caption) {
+            return m_station.FormCopy().Copiar(source, target, caption);
+        });
+}
+
+bool TFormCom::ContarExecucao()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    // Whatever goes wrong here is shown and the run still ends.
+    return tools.guarded([&] {
+        const BackupCommand::RunCount run = BackupCommand::ContarExecucao(tools.settings());
+        if (run.backupDue)
+            CopiaSeguranca(BackupCommand::TituloBackupAutomatico(), run.askName);
+    });
 }
 
 void TFormCom::openHelpPage(const QString& name)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backupcommand.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -96,6 +98,16 @@ public:
     void MenuVersoesFuturasClick();
     void MenuVersoesPublicadasClick();
     void MenuHistoricoVersoesClick();
+    // "Backup": a backup under a name the user chooses. "Restore": the restore dialog.
+    void MenuBackupClick();
+    void MenuRestoreClick();
+
+    // One backup of the data directory through the copy window; with `ask`, under a name
+    // asked for under `title`.
+    BackupCommand::Outcome CopiaSeguranca(const QString& title, bool ask);
+    // Counts this run at the exit and makes the automatic backup when it is due. False when
+    // something went wrong (already shown to the user); the exit goes on either way.
+    bool ContarExecucao();
     // Adds the entry and the same user's entries on other computers beside it, then shows
     // the send window.
     void EnviarParaUsuario(const UserTreeNode& entry);

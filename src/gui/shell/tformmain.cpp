@@ -156,6 +156,8 @@ void TFormMain::MenuFecharClick()
     HistoryFiles& history = tools.history();
     tools.guarded([&] { history.TrimHistoryFile(history.receivedPath()); });
     tools.guarded([&] { history.TrimHistoryFile(history.sentPath()); });
+    // A failed count or automatic backup has been shown; the run ends all the same.
+    m_station.FormCom().ContarExecucao();
     m_station.requestEnd();
 }
 

@@ -46,7 +46,8 @@ public:
     // " Comunicador": hides a visible communicator, shows it while logged on, otherwise
     // opens the logon dialog.
     void MenuComunicadorClick();
-    // " Fechar Aplicativo": logs off, trims both histories and ends the run.
+    // " Fechar Aplicativo": logs off, trims both histories, counts the run (with the automatic
+    // backup when it is due) and ends the run.
     void MenuFecharClick();
 
     // The screen saver started: Away, when the settings ask for it and the station is not offline.

@@ -4,6 +4,18 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+namespace
+{
+// Texts break lines with a lone carriage return as well; a label only knows "\n".
+QString shownText(const QString& text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+} // namespace
+
 DialogPrompter::DialogPrompter(QWidget* parent)
     : m_parent(parent)
 {
@@ -14,14 +26,14 @@ void DialogPrompter::message(Kind kind, const QString& title, const QString& tex
     const QMessageBox::Icon icon = kind == Kind::Warning ? QMessageBox::Warning
                                    : kind == Kind::Error ? QMessageBox::Critical
                                                          : QMessageBox::Information;
-    QMessageBox box(icon, title, text, QMessageBox::Ok, m_parent);
+    QMessageBox box(icon, title, shownText(text), QMessageBox::Ok, m_parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 bool DialogPrompter::confirm(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    QMessageBox box(QMessageBox::Question, title, shownText(text), QMessageBox::Yes | QMessageBox::No, m_parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
