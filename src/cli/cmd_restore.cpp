@@ -1,0 +1,54 @@
+#include "backupoptions.h"
+#include "backupstore.h"
+#include "command.h"
+#include "copyrun.h"
+#include "stationhome.h"
+#include "torbfindfile.h"
+
+namespace
+{
+const QString Prefix = QStringLiteral("colloqua-cli restore: ");
+
+int runRestore(const QStringList& args, CliStreams& io)
+{
+    const std::optional<BackupOptions> options = BackupOptions::parse(args, BackupOptions::HomeOnly, io.err, Prefix);
+    if (!options)
+        return ExitUsage;
+    if (options->positional.size() != 1) {
+        io.err << "Usage: colloqua-cli restore [--home DIR] NAME\n";
+        return ExitUsage;
+    }
+    const StationHome home(options->home);
+    const QString& name = options->positional.first();
+    // Only a listed backup: the name can never reach outside the station home.
+    const QString backup = BackupStore::FindBackup(home.ProgramDir(), name);
+    if (backup.isEmpty()) {
+        io.err << Prefix << "no backup \"" << name << "\" in " << home.ProgramDir()
+               << " (colloqua-cli backups lists them)\n";
+        return ExitFailure;
+    }
+    if (!home.ensureDataDir()) {
+        io.err << Prefix << "cannot create the data directory " << home.dataDir() << "\n";
+        return ExitFailure;
+    }
+    TOrbFindFile finder;
+    CopyRun run;
+    run.Start(finder, home.ProgramDir() + backup, home.dataDir());
+    if (!run.CopyAll()) {
+        io.err << Prefix << "could not copy " << run.nextName() << " into " << home.dataDir()
+               << "; the files copied so far stay there\n";
+        return ExitFailure;
+    }
+    io.out << backup << ": " << run.count() << (run.count() == 1 ? " file" : " files") << " restored\n";
+    return ExitOk;
+}
+
+const CliRegistration registration(CliCommand {
+    QStringLiteral("restore"),
+    QStringLiteral("restore [--home DIR] NAME"),
+    QStringLiteral("Copies the files of the backup NAME (a name as \"backups\" lists it, or the name after "
+                   "\"Bk \") into the data directory, over the files of the same name; other files of the "
+                   "data directory stay."),
+    runRestore,
+});
+} // namespace
