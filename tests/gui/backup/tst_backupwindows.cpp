@@ -1,6 +1,7 @@
 #include "../teststation.h"
 #include "backupstore.h"
 #include "copyanimation.h"
+#include "historyfiles.h"
 #include "tformcopy.h"
 #include "tformmain.h"
 #include "tformrestore.h"
@@ -482,6 +483,12 @@ void TestBackupWindows::exitSequence()
         a.queued().queueText(name);
     if (!names.isEmpty())
         a.queued().queueConfirm(true);
+    a.setting(QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_ARQHIST"), SettingInteger, 2);
+    const HistoryFiles& history = a.tools().history();
+    for (int i = 1; i <= 5; ++i) {
+        history.AppendReceived(QStringLiteral("recebida %1").arg(i));
+        history.AppendSent(QStringLiteral("enviada %1").arg(i));
+    }
     a.com().Conectar(QStringLiteral("ANA"), QStringLiteral("NETWORK"), QStringLiteral("ON"));
     QVERIFY(a.com().EstaConectado());
     const QStringList before = entries(a.home().path());
@@ -494,6 +501,9 @@ void TestBackupWindows::exitSequence()
     QCOMPARE(ended.count(), 1);
     QVERIFY(!a.com().EstaConectado());
     QCOMPARE(a.readSetting(Backup, QStringLiteral("NUM_EXECUCOES"), SettingInteger).toInt(), count);
+    // Both histories are trimmed before the backup is made.
+    QCOMPARE(HistoryFiles::ReadHistoryRecords(history.receivedPath()).size(), 2);
+    QCOMPARE(HistoryFiles::ReadHistoryRecords(history.sentPath()).size(), 2);
     QStringList made = entries(a.home().path());
     for (const QString& entry : before)
         made.removeOne(entry);
@@ -503,6 +513,9 @@ void TestBackupWindows::exitSequence()
         QCOMPARE(BackupStore::ListBackups(a.tools().ProgramDir()).count(made.first()), 1);
         QCOMPARE(entries(a.home().file(made.first())), entries(a.home().home().dataDir()));
         QCOMPARE(a.home().read(made.first() + QStringLiteral("/usuarios.dbt")), QByteArray("ANA"));
+        for (const QString& file : { QStringLiteral("hist_recv.dbt"), QStringLiteral("hist_send.dbt") })
+            QCOMPARE(
+                a.home().read(made.first() + QLatin1Char('/') + file), a.home().read(QStringLiteral("Dados/") + file));
     }
     QStringList shown;
     for (const QueuedPrompter::Asked& asked : a.queued().asked()) {
