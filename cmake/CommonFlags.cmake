@@ -16,3 +16,13 @@ if(COLLOQUA_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(colloqua_common INTERFACE -fsanitize=address,undefined)
 endif()
+# Fuzzing instruments every library for coverage and the sanitizers; only the fuzz targets
+# link the fuzzer's own main.
+if(COLLOQUA_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "COLLOQUA_FUZZ needs clang (-DCMAKE_CXX_COMPILER=clang++)")
+    endif()
+    target_compile_options(colloqua_common INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(colloqua_common INTERFACE -fsanitize=address,undefined)
+endif()

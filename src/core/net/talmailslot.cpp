@@ -1,6 +1,7 @@
 #include "talmailslot.h"
 
 #include "ansi.h"
+#include "mailslotmessage.h"
 #include "prompter.h"
 #include "tcheckthread.h"
 
@@ -9,7 +10,7 @@
 
 namespace
 {
-constexpr char HeaderTag[] = "Message";
+constexpr auto HeaderTag = MailslotMessage::HeaderTag;
 }
 
 TALMailSlot::TALMailSlot(std::unique_ptr<MailslotBackend> backend, Prompter* prompter, const QString& computerName,
@@ -156,15 +157,12 @@ void TALMailSlot::serveHandOver()
 
 void TALMailSlot::ReadNextMessage()
 {
-    const QList<QByteArray> lines = Ansi::splitLines(m_backend->read());
-    if (lines.size() < 3 || lines.at(0) != HeaderTag
-        || !isSignalConnected(QMetaMethod::fromSignal(&TALMailSlot::OnNewMessage)))
+    const QByteArray bytes = m_backend->read();
+    if (!isSignalConnected(QMetaMethod::fromSignal(&TALMailSlot::OnNewMessage)))
         return;
-    const QString computer = Ansi::decode(lines.at(2));
-    const QString userName = Ansi::decode(lines.at(1));
-    QString text;
-    for (qsizetype i = 3; i < lines.size(); ++i)
-        text += Ansi::decode(lines.at(i)) + QLatin1String(Ansi::LineEnd);
+    const std::optional<MailslotMessage> message = MailslotMessage::split(bytes);
+    if (!message)
+        return;
     // Last: a handler may destroy this object.
-    emit OnNewMessage(computer, userName, text);
+    emit OnNewMessage(message->computer, message->userName, message->text);
 }
