@@ -42,6 +42,8 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMP
     -DCOLLOQUA_FUZZ=ON -DCOLLOQUA_BUILD_TESTS=OFF -DCOLLOQUA_BUILD_BENCH=OFF "${extra[@]}" >/dev/null
 cmake --build "$dir" --target colloqua_fuzz -j "$(( $(nproc) < 2 ? $(nproc) : 2 ))"
 
+# The file readers write each input to one scratch file; memory-backed storage keeps that cheap.
+[ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 failed=()
