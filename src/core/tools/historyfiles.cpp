@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -127,15 +128,24 @@ void HistoryFiles::TrimHistoryFile(const QString& path) const
 
 void HistoryFiles::DeleteHistoryRecord(const QString& path, const QString& frameText) const
 {
-    if (frameText.isEmpty())
+    DeleteHistoryRecords(path, QStringList { frameText });
+}
+
+void HistoryFiles::DeleteHistoryRecords(const QString& path, const QStringList& frameTexts) const
+{
+    QSet<QByteArray> records;
+    for (const QString& frameText : frameTexts) {
+        if (!frameText.isEmpty())
+            records.insert(recordBytes(frameText, true));
+    }
+    if (records.isEmpty())
         return;
     QFile source(path);
     if (!source.open(QIODevice::ReadOnly))
         return;
-    const QByteArray record = recordBytes(frameText, true);
     QList<QByteArray> lines = readRawLines(source);
     source.close();
-    lines.removeAll(record);
+    lines.removeIf([&](const QByteArray& line) { return records.contains(line); });
     replaceWithLines(path, lines);
 }
 

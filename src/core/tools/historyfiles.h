@@ -39,6 +39,8 @@ public:
     // Removes every record equal to `frameText`; nothing happens for an empty text, a file
     // that cannot be opened or a work file that cannot be created.
     void DeleteHistoryRecord(const QString& path, const QString& frameText) const;
+    // The same for several frames in one rewrite: every record equal to any of them goes.
+    void DeleteHistoryRecords(const QString& path, const QStringList& frameTexts) const;
 
     // Swaps A..Z end for end (A<->Z, B<->Y, ...) and a..z likewise; every other byte stays.
     // Its own inverse, so it encodes and decodes.

@@ -237,7 +237,7 @@ void TestStationWindows::historyPages()
     hist.AtualizarLista();
     QStringList shown;
     for (const QString& line : hist.Linhas())
-        shown.append(line.section(QStringLiteral("  "), 2));
+        shown.append(line.section(QStringLiteral("  "), -1));
     QCOMPARE(shown, texts);
 }
 

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QPoint>
+#include <QStyledItemDelegate>
+
+class Clock;
+class ImageList;
+
+// Draws one entry of the history window's list ("key|record"): the face picture, the name
+// lines of the page, the date line and up to four lines of message text, 61 pixels high.
+// Every text comes from the network and is drawn as plain text, clipped to the entry.
+class HistoryEntryDelegate final : public QStyledItemDelegate
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HistoryEntryDelegate)
+
+public:
+    static constexpr int EntryHeight = 61;
+    static constexpr int LineHeight = 13;
+    static constexpr int MaxTextLines = 4;
+
+    struct Texto
+    {
+        QPoint pos; // top-left corner
+        QString text;
+        QColor color;
+        bool bold = false;
+    };
+    // What an entry is made of, ready to be painted.
+    struct Desenho
+    {
+        bool valid = false;
+        int face = 0;
+        QList<Texto> textos;
+    };
+
+    HistoryEntryDelegate(const ImageList& faces, const Clock& clock, QObject* parent = nullptr);
+
+    void setPage(int page) { m_page = page; }
+    void setDividerLine(bool divider) { m_divider = divider; }
+    bool dividerLine() const { return m_divider; }
+
+    // The entry's texts inside `rect`, as `font` measures them.
+    Desenho desenho(const QString& entry, const QRect& rect, bool selected, const QFont& font) const;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    static const QColor Navy;
+    static const QColor Green;
+    static const QColor Silver;
+
+private:
+    const ImageList& m_faces;
+    const Clock& m_clock;
+    int m_page = 0;
+    bool m_divider = false;
+};
