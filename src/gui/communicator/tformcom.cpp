@@ -4,6 +4,7 @@
 #include "communicatorsession.h"
 #include "groupcommands.h"
 #include "imagesets.h"
+#include "paintbackground.h"
 #include "prompter.h"
 #include "station.h"
 #include "talmailslot.h"
@@ -61,14 +62,6 @@ QString literalCaption(const QString& name)
     return caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-void paint(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
 QWidget* strip(QWidget* parent, int width, int height)
 {
     auto* widget = new QWidget(parent);
@@ -119,12 +112,12 @@ void TFormCom::buildWindow()
     resize(190, 346);
 
     auto* frame = new QWidget(this);
-    paint(frame, BorderColour);
+    PaintBackground(frame, BorderColour);
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->setContentsMargins(4, 5, 4, 4);
     frameLayout->setSpacing(0);
     auto* client = new QWidget(frame);
-    paint(client, Qt::white);
+    PaintBackground(client, Qt::white);
     frameLayout->addWidget(client);
     auto* clientLayout = new QVBoxLayout(client);
     clientLayout->setContentsMargins(0, 0, 0, 0);
@@ -163,7 +156,7 @@ void TFormCom::buildWindow()
     m_lbMaquina->setTextFormat(Qt::PlainText);
     m_lbMaquina->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* decoration = strip(header, 0, 2);
-    paint(decoration, BottomColour);
+    PaintBackground(decoration, BottomColour);
     names->addWidget(m_lbUsuario);
     names->addWidget(m_lbMaquina);
     names->addWidget(decoration);
@@ -228,7 +221,7 @@ void TFormCom::buildWindow()
     clientLayout->addLayout(middle, 1);
 
     auto* bottom = strip(client, 0, 21);
-    paint(bottom, BottomColour);
+    PaintBackground(bottom, BottomColour);
     clientLayout->addWidget(bottom);
 
     setCentralWidget(frame);

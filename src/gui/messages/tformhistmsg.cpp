@@ -5,6 +5,7 @@
 #include "historyentrydelegate.h"
 #include "historyfiles.h"
 #include "historylist.h"
+#include "paintbackground.h"
 #include "station.h"
 #include "tformcom.h"
 #include "tformcomtools.h"
@@ -32,14 +33,6 @@ const QString Setup = QStringLiteral("SETUP");
 
 const QColor FrameBlue(0, 0, 160);
 const QColor TabBarBlue(198, 222, 255);
-
-void paintBackground(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 } // namespace
 
 TFormHistMSG::TFormHistMSG(Station& station, QWidget* parent)
@@ -60,10 +53,10 @@ TFormHistMSG::~TFormHistMSG() = default;
 
 void TFormHistMSG::buildWindow()
 {
-    paintBackground(this, FrameBlue);
+    PaintBackground(this, FrameBlue);
 
     m_panWarning = new QWidget(this);
-    paintBackground(m_panWarning, Qt::white);
+    PaintBackground(m_panWarning, Qt::white);
     m_imgWarning = new QLabel(m_panWarning);
     m_imgWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
     m_lbWarning = new QLabel(m_panWarning);
@@ -77,7 +70,7 @@ void TFormHistMSG::buildWindow()
     warningLayout->addWidget(m_lbWarning, 1);
 
     auto* listPanel = new QWidget(this);
-    paintBackground(listPanel, Qt::white);
+    PaintBackground(listPanel, Qt::white);
     m_listBoxMsg = new QListWidget(listPanel);
     m_listBoxMsg->setFrameShape(QFrame::NoFrame);
     m_listBoxMsg->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -98,7 +91,7 @@ void TFormHistMSG::buildWindow()
     listLayout->addWidget(m_listBoxMsg);
 
     auto* tabPanel = new QWidget(this);
-    paintBackground(tabPanel, TabBarBlue);
+    PaintBackground(tabPanel, TabBarBlue);
     m_tabSet1 = new QTabBar(tabPanel);
     m_tabSet1->addTab(tr("Recebidas"));
     m_tabSet1->addTab(tr("Enviadas"));

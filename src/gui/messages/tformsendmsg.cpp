@@ -3,6 +3,7 @@
 #include "communicatorsession.h"
 #include "frame.h"
 #include "imagesets.h"
+#include "paintbackground.h"
 #include "station.h"
 #include "talmailslot.h"
 #include "tformcom.h"
@@ -39,14 +40,6 @@ const QString Enviar = QStringLiteral("ENVIAR");
 
 const QColor BorderColour(0, 71, 175);
 const QColor PanelColour(215, 227, 242);
-
-void paint(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 QAction* addEntry(QMenu* menu, const QString& text, const TFormSendMSG* window, void (TFormSendMSG::*handler)())
 {
@@ -108,7 +101,7 @@ void TFormSendMSG::buildWindow()
     outer->setMenuBar(m_menuBar);
 
     auto* frame = new QWidget(this);
-    paint(frame, BorderColour);
+    PaintBackground(frame, BorderColour);
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->setContentsMargins(4, 4, 4, 4);
     frameLayout->setSpacing(0);
@@ -128,7 +121,7 @@ void TFormSendMSG::buildWindow()
 QWidget* TFormSendMSG::buildTextArea()
 {
     auto* area = new QWidget(this);
-    paint(area, Qt::white);
+    PaintBackground(area, Qt::white);
     area->setMinimumHeight(40);
     auto* layout = new QVBoxLayout(area);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -148,12 +141,12 @@ QWidget* TFormSendMSG::buildTextArea()
     faceLayout->addWidget(m_imgFace);
     auto* bar = new QWidget(faceRow);
     bar->setFixedHeight(2);
-    paint(bar, PanelColour);
+    PaintBackground(bar, PanelColour);
     faceLayout->addWidget(bar, 1, Qt::AlignBottom);
     m_topo->addWidget(faceRow);
 
     m_panWarning = new QWidget(m_topo);
-    paint(m_panWarning, Qt::white);
+    PaintBackground(m_panWarning, Qt::white);
     auto* warningLayout = new QHBoxLayout(m_panWarning);
     warningLayout->setContentsMargins(0, 0, 0, 0);
     warningLayout->setSpacing(4);
@@ -194,7 +187,7 @@ QWidget* TFormSendMSG::buildTextArea()
 QWidget* TFormSendMSG::buildRecipientsPanel()
 {
     m_panelDest = new QWidget(this);
-    paint(m_panelDest, PanelColour);
+    PaintBackground(m_panelDest, PanelColour);
     m_panelDest->setMinimumHeight(AlturaMinima);
     m_panelDest->installEventFilter(this);
     auto* layout = new QHBoxLayout(m_panelDest);
