@@ -11,6 +11,9 @@
 // link inside them leads somewhere.
 namespace
 {
+// What a page must say for a browser to read its accented letters right.
+constexpr char MetaCharset[] = "<meta charset=\"utf-8\">";
+
 QString sourceDir()
 {
     return QDir::cleanPath(QStringLiteral(COLLOQUA_TEST_DATA_DIR "/../.."));
@@ -34,7 +37,7 @@ QString readText(const QString& path)
 QList<std::pair<QString, QString>> openedPages()
 {
     static const QRegularExpression opened(
-        QStringLiteral(R"re((?:openHelpPage\(|HelpDir\(\)\s*\+\s*)QStringLiteral\("([^"]+)"\))re"));
+        QStringLiteral("(?:openHelpPage\\(|HelpDir\\(\\)\\s*\\+\\s*)QStringLiteral\\(\"([^\"]+)\"\\)"));
     QList<std::pair<QString, QString>> pages;
     QDirIterator it(sourceDir() + QStringLiteral("/src/gui"), { QStringLiteral("*.cpp") }, QDir::Files,
         QDirIterator::Subdirectories);
@@ -58,7 +61,7 @@ QStringList captures(const QString& pattern, const QString& text)
 
 QStringList idsOf(const QString& html)
 {
-    return captures(QStringLiteral(R"re(\sid="([^"]+)")re"), html);
+    return captures(QStringLiteral("\\sid=\"([^\"]+)\""), html);
 }
 
 QStringList helpPages()
@@ -145,7 +148,7 @@ void TestHelpFiles::pageIsUtf8AsItDeclares()
     QFile file(helpDir() + page);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    QVERIFY(bytes.contains("<meta charset=\"utf-8\">"));
+    QVERIFY(bytes.contains(MetaCharset));
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(bytes);
     QVERIFY2(!decoder.hasError(), "not valid UTF-8");
@@ -170,7 +173,7 @@ void TestHelpFiles::linksResolve()
 {
     QFETCH(QString, page);
     const QString html = readText(helpDir() + page);
-    const QStringList links = captures(QStringLiteral(R"re(\shref="([^"]*)")re"), html);
+    const QStringList links = captures(QStringLiteral("\\shref=\"([^\"]*)\""), html);
     QVERIFY(!links.isEmpty());
     QStringList broken;
     for (const QString& link : links) {
@@ -198,9 +201,9 @@ void TestHelpFiles::tableOfContentsListsEverySection()
     const qsizetype end = html.indexOf(QLatin1String("</nav>"));
     QVERIFY2(start >= 0 && end > start, "no table of contents");
     const QStringList listed
-        = captures(QStringLiteral(R"re(href="#([^"]+)")re"), html.mid(start, end - start));
+        = captures(QStringLiteral("href=\"#([^\"]+)\""), html.mid(start, end - start));
     // Sections and their numbered subsections; unnamed headings are only captions.
-    const QStringList sections = captures(QStringLiteral(R"re(<h[23] id="([^"]+)")re"), html);
+    const QStringList sections = captures(QStringLiteral("<h[23] id=\"([^\"]+)\""), html);
     QVERIFY(!sections.isEmpty());
     QStringList missing;
     for (const QString& section : sections) {
