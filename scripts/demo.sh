@@ -92,7 +92,7 @@ stop_station() {
         status=1
     fi
     if ! wait "$pid"; then
-        printf 'demo: %s ended with an error, see %s\n' "${users[$i]}" "$work/${users[$i],,}.log" >&2
+        printf 'demo: %s ended with an error\n' "${users[$i]}" >&2
         status=1
     fi
     return $status
@@ -115,6 +115,14 @@ cleanup() {
     for pid in "${helper_pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
     for pid in "${helper_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     [ "$check" = yes ] || rm -f "$state"
+    # A failure takes the homes away too: show what the stations said first.
+    if [ "$status" -ne 0 ] && [ "$status" -lt 128 ]; then
+        for user in "${users[@]}"; do
+            [ -s "$work/${user,,}.log" ] || continue
+            echo "--- $user's output:" >&2
+            tail -n 20 "$work/${user,,}.log" >&2
+        done
+    fi
     if [ "$keep" = yes ]; then
         say "homes kept in $work"
     else
@@ -209,7 +217,7 @@ await() {
         "$@" && return 0
         for i in "${!station_pids[@]}"; do
             [ -n "${ended[$i]:-}" ] || kill -0 "${station_pids[$i]}" 2>/dev/null \
-                || fail "${users[$i]} ended early; logs in $work"
+                || fail "${users[$i]} ended early"
         done
         sleep 0.2
     done
@@ -223,7 +231,7 @@ for i in "${!users[@]}"; do
         >"$work/${user,,}.log" 2>&1 &
     station_pids+=($!)
     say "$user started on ${addresses[$i]} as $(computer "$user") (pid $!)"
-    await logged_on "$user" || fail "$user did not log on; see $work/${user,,}.log"
+    await logged_on "$user" || fail "$user did not log on"
 done
 [ "$check" = yes ] || echo $$ >"$state"
 
