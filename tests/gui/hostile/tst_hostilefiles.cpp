@@ -301,6 +301,7 @@ void TestHostileFiles::settingsFiles_data()
         << "[SETUP]\r\nDEFAULT_USER=ANA\r\nDEFAULT_CHANNEL=CANAL\r\nDEFAULT_STATUS=ON\r\nEXIBIR_JANELA=0\r\n" + history
             + QByteArray(10000, '9') + "\r\n[BACKUP]\r\nAUTO_BACKUP=0\r\n"
         << written << 1000;
+    QTest::newRow("a zero record limit") << baseSettings(0) << written << 0;
     QTest::newRow("a 10,000-character key")
         << baseSettings() + "[SETUP]\r\n" + long10k + "=1\r\n[" + long10k + "]\r\nA=1\r\n" << written << 1000;
     QTest::newRow("garbage between sections")
