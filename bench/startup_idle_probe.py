@@ -7,8 +7,9 @@ presence announcement), seen by a packet socket on lo, and to its first visible 
 (polled with xdotool, so only as fine as --window-poll).
 
 Idle (with --idle SECONDS): after --settle seconds, CPU time (utime+stime of the process,
-all threads, in clock ticks; also the finer sum of the threads' schedstat run times), context switches of every thread (voluntary + nonvoluntary, from
-/proc/PID/task/*/status) over the window, and at its end VmRSS, VmHWM and PSS. With --perf,
+all threads, in clock ticks; also the finer sum of the threads' schedstat run times),
+context switches of every thread (voluntary + nonvoluntary, from /proc/PID/task/*/status)
+over the window, and at its start and its end VmRSS, VmHWM and PSS. With --perf,
 `perf stat -e context-switches,cpu-clock` counts over the same window as a check. With
 --poke CMD, CMD runs once start-up has settled (say, to send the program a message) and the
 idle window starts after a second settling time.
@@ -159,6 +160,7 @@ def measure_idle(pid, seconds, use_perf):
         perf = subprocess.Popen(["perf", "stat", "-x", ",", "-o", perf_out, "-e", "context-switches,cpu-clock",
                                  "-p", str(pid), "--", "sleep", str(seconds)],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    memory0 = memory_kib(pid)
     cpu0 = process_cpu_seconds(pid)
     ns0 = threads_cpu_ns(pid)
     threads0 = thread_switches(pid)
@@ -181,6 +183,7 @@ def measure_idle(pid, seconds, use_perf):
         "threads_ended": len(set(threads0) - set(threads1)),
     }
     result.update(memory_kib(pid))
+    result.update({key + "_start": value for key, value in memory0.items()})
     if perf:
         perf.wait()
         try:

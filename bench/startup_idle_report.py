@@ -63,9 +63,11 @@ def main():
         ("perf: context switches per minute", lambda i: i.get("perf_switches_per_minute")),
         ("perf: task clock, ms per minute", lambda i: i["perf_cpu_ms"] * 60 / i["seconds"] if "perf_cpu_ms" in i else None),
         ("threads", lambda i: len(i["threads"])),
-        ("VmRSS, MiB", lambda i: i["VmRSS"] / 1024),
-        ("VmHWM (peak RSS), MiB", lambda i: i["VmHWM"] / 1024),
-        ("PSS, MiB", lambda i: i["Pss"] / 1024),
+        ("VmRSS at the start of the window, MiB", lambda i: i["VmRSS_start"] / 1024),
+        ("VmRSS at its end, MiB", lambda i: i["VmRSS"] / 1024),
+        ("VmHWM (peak RSS the kernel noted), MiB", lambda i: i["VmHWM"] / 1024),
+        ("PSS at the start of the window, MiB", lambda i: i["Pss_start"] / 1024),
+        ("PSS at its end, MiB", lambda i: i["Pss"] / 1024),
     ]
     others = [k for k in idle if k != BASELINE]
     print()
