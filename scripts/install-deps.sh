@@ -10,6 +10,7 @@ packages=(
     tshark xvfb xauth dbus dbus-x11 libglib2.0-bin
     trayer xdotool imagemagick x11-utils openbox
     clang libclang-rt-14-dev
+    dpkg-dev file desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()

@@ -19,6 +19,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Colloqua"));
     QApplication::setApplicationVersion(QStringLiteral(COLLOQUA_VERSION));
+    // Lets Wayland compositors match the windows to the installed launcher and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.colloqua.Colloqua"));
     // The program lives in the tray: hiding its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
