@@ -39,7 +39,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no Maintainer line"
 depends=$(field Depends)
 for dep in libc6 libqt6core6 libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
-    [[ "$depends" =~ (^|[ ,])$dep([ ,(]|$) ]] || fail "Depends lacks $dep (dpkg-shlibdeps did not run?): $depends"
+    grep -Eq "(^|[ ,])$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep (dpkg-shlibdeps did not run?): $depends"
 done
 dpkg-deb -I "$deb" conffiles 2>/dev/null | grep -qx "/etc/xdg/autostart/$app_id.desktop" \
     || fail "the autostart entry is not a conffile (an upgrade would bring back a deleted one)"
@@ -99,7 +99,7 @@ for entry in usr/share/applications/$app_id.desktop etc/xdg/autostart/$app_id.de
     [ -z "$out" ] || fail "desktop-file-validate complains about $entry: $out"
 done
 echo "== desktop-file-validate: both entries clean"
-appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$app_id.metainfo.xml" \
+appstreamcli validate-tree --no-net --pedantic "$root" \
     || fail "appstreamcli rejects the metainfo"
 
 # --- the programs run from where the package puts them (stripping keeps the version block)
