@@ -1,14 +1,20 @@
-// Reloading the history window at its largest: two history files of 9999 records each (the
-// most the settings dialog allows), shown on "Todas" and on "Recebidas", with the window's
-// default limit of 100 entries and with no limit. Reports the time of one reload and the
-// process's peak memory. Runs on the offscreen platform; nothing goes on the network.
+// Reloading the history window: two history files of 1000 and of 9999 records each (9999 is
+// the most the settings dialog allows), shown on "Todas" and on "Recebidas", with the window's
+// default limit of 100 entries and with no limit. Reports the time of one reload, the time per
+// 1000 records read, and the process's peak memory, beside two figures without widgets: the
+// floor (reading and parsing the same files with HistoryFiles and ParseFrame) and the list the
+// window is filled from (HistoryList: the floor plus filtering and ordering). Runs on the
+// offscreen platform; nothing goes on the network.
 //
-// Usage: bench_historywindow [records]
+// Usage: bench_historywindow [records ...]   (default 1000 9999)
 
+#include "benchsummary.h"
+#include "clock.h"
 #include "frame.h"
 #include "historyfiles.h"
+#include "historylist.h"
 #include "mailslotbackend.h"
-#include "prompter.h"
+#include "printingprompter.h"
 #include "settings.h"
 #include "soundplayer.h"
 #include "station.h"
@@ -42,34 +48,6 @@ public:
 
 private:
     bool m_open = false;
-};
-
-// A benchmark answers no questions: whatever would be asked is printed.
-class PrintingPrompter final : public Prompter
-{
-public:
-    void message(Kind, const QString& title, const QString& text) override { print(title, text); }
-    bool confirm(const QString& title, const QString& text) override
-    {
-        print(title, text);
-        return false;
-    }
-    std::optional<QString> askText(const QString& title, const QString& label, const QString&) override
-    {
-        print(title, label);
-        return std::nullopt;
-    }
-    std::optional<QString> chooseFile(const QString& title, const QString&, const QString&) override
-    {
-        print(title, QString());
-        return std::nullopt;
-    }
-
-private:
-    static void print(const QString& title, const QString& text)
-    {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-    }
 };
 
 long peakKilobytes()
@@ -111,13 +89,91 @@ double msSince(const QElapsedTimer& t)
 {
     return double(t.nsecsElapsed()) / 1e6;
 }
+
+struct Timing
+{
+    double best = 1e12;
+    double total = 0;
+    int rounds = 0;
+    void add(double ms)
+    {
+        best = std::min(best, ms);
+        total += ms;
+        ++rounds;
+    }
+    double mean() const { return rounds ? total / rounds : 0; }
+};
+
+template<typename Step>
+Timing measure(int rounds, Step step)
+{
+    Timing timing;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer t;
+        t.start();
+        step();
+        timing.add(msSince(t));
+    }
+    return timing;
+}
+
+// The files of a page: the received one, the sent one or both.
+QStringList filesOf(int page, const HistoryFiles& history)
+{
+    QStringList paths;
+    if (page != TFormHistMSG::Enviadas)
+        paths.append(history.receivedPath());
+    if (page != TFormHistMSG::Recebidas)
+        paths.append(history.sentPath());
+    return paths;
+}
+
+// The window's list reads no clock either: parsing needs none.
+class StoppedClock final : public Clock
+{
+public:
+    QDateTime now() const override { return {}; }
+};
+
+// The floor: every record of the page's files read and parsed, nothing kept.
+int readAndParse(const QStringList& paths)
+{
+    const StoppedClock clock;
+    TDados frame;
+    int valid = 0;
+    for (const QString& path : paths) {
+        for (const QString& record : HistoryFiles::ReadHistoryRecords(path)) {
+            ParseFrame(record, frame, clock);
+            valid += frame.Valid ? 1 : 0;
+        }
+    }
+    return valid;
+}
+
+int historyList(const QStringList& paths, int page, int limit)
+{
+    HistoryList list(limit);
+    for (const QString& path : paths)
+        list.CarregarArquivo(path, page, QStringLiteral("ANA"), false);
+    return int(list.entries().size());
+}
 } // namespace
 
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 9999;
+    QList<int> counts;
+    for (int i = 1; i < argc; ++i) {
+        const int count = QByteArray(argv[i]).toInt();
+        if (count <= 0) {
+            std::printf("usage: bench_historywindow [records ...]\n");
+            return 2;
+        }
+        counts.append(count);
+    }
+    if (counts.isEmpty())
+        counts = { 1000, 9999 };
     constexpr int rounds = 5;
 
     QTemporaryDir home;
@@ -137,12 +193,14 @@ int main(int argc, char* argv[])
     Station station(std::move(options));
     TFormComTools& tools = station.FormComTools();
     station.FormCom().Conectar(QStringLiteral("ANA"), QStringLiteral("NETWORK"), QStringLiteral("ON"));
-    writeHistory(tools.history().receivedPath(), count, true);
-    writeHistory(tools.history().sentPath(), count, false);
-
     TFormHistMSG& hist = station.FormHistMSG();
     hist.show();
-    std::printf("history files: %d records each; peak memory before reloading: %ld KiB\n", count, peakKilobytes());
+    std::printf("history window reload, best of %d; floor: reading and parsing the page's files without widgets; "
+                "list: the floor plus filtering and ordering (HistoryList)\n",
+        rounds);
+    std::printf("peak memory before reloading: %ld KiB\n\n", peakKilobytes());
+    std::printf("%6s  %-21s %7s  %10s  %10s  %10s  %9s  %9s  %10s  %11s\n", "file", "page, limit", "entries",
+        "window", "list", "floor", "ms/1000", "floor/1000", "window/floor", "peak memory");
 
     struct Case
     {
@@ -156,25 +214,35 @@ int main(int argc, char* argv[])
         { "Todas, no limit", TFormHistMSG::Todas, 0 },
         { "Recebidas, no limit", TFormHistMSG::Recebidas, 0 },
     };
-    for (const Case& c : cases) {
-        tools.settings().WriteSetting(
-            QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_JANHIST"), SettingInteger, SettingValue(c.limit));
-        double best = 1e12;
-        double total = 0;
-        for (int round = 0; round < rounds; ++round) {
-            QElapsedTimer t;
-            t.start();
-            hist.DefinirAba(c.page);
-            hist.AtualizarLista();
-            // Include the first paint of the visible entries.
-            hist.ListBoxMsg()->viewport()->repaint();
-            const double ms = msSince(t);
-            best = std::min(best, ms);
-            total += ms;
+    for (const int count : counts) {
+        writeHistory(tools.history().receivedPath(), count, true);
+        writeHistory(tools.history().sentPath(), count, false);
+        for (const Case& c : cases) {
+            tools.settings().WriteSetting(QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_JANHIST"),
+                SettingInteger, SettingValue(c.limit));
+            const QStringList paths = filesOf(c.page, tools.history());
+            const Timing window = measure(rounds, [&] {
+                hist.DefinirAba(c.page);
+                hist.AtualizarLista();
+                // Include the first paint of the visible entries.
+                hist.ListBoxMsg()->viewport()->repaint();
+            });
+            const Timing list = measure(rounds, [&] { historyList(paths, c.page, c.limit); });
+            const Timing floor = measure(rounds, [&] { readAndParse(paths); });
+            const double thousands = double(count) * double(paths.size()) / 1000.0;
+            std::printf("%6d  %-21s %7d  %7.1f ms  %7.1f ms  %7.1f ms  %6.2f ms  %7.2f ms  %12.1f  %7ld KiB\n", count,
+                c.name, hist.ListBoxMsg()->count(), window.best, list.best, floor.best, window.best / thousands,
+                floor.best / thousands, window.best / floor.best, peakKilobytes());
+            std::fflush(stdout);
+            const QString figure = QStringLiteral("reload %1 records/file, %2").arg(count).arg(QLatin1String(c.name));
+            printSummary("historywindow", figure, milliseconds(window.best), milliseconds(floor.best) + QStringLiteral(" read+parse"),
+                ratioOf(window.best, floor.best));
+            printSummary("historywindow", figure + QStringLiteral(", per 1000 records"),
+                milliseconds(window.best / thousands, 2), milliseconds(floor.best / thousands, 2),
+                ratioOf(window.best, floor.best));
         }
-        std::printf("%-22s %6d entries  best %8.1f ms  mean %8.1f ms  peak memory %ld KiB\n", c.name,
-            hist.ListBoxMsg()->count(), best, total / rounds, peakKilobytes());
     }
+    std::printf("\nms/1000: the window's reload per 1000 records read (Todas reads both files, Recebidas one).\n");
     hist.close();
     station.FormCom().Encerrar();
     return 0;

@@ -6,12 +6,19 @@
 // acknowledgement and the tree file holds N entries, the CPU time the station used, and the
 // datagrams lost. Only 127.0.0.0/8 is used.
 //
+// The floor, measured in the same run: the same stations send the same datagrams on the same
+// schedule to a plain UDP echo (a socket on the broadcast address answering each datagram at
+// once from the station's address), and the time until every sender has its answer is taken
+// the same way. The station reads its mailslot once a second, so its own floor is that time
+// plus one polling period: the last announcements can wait a whole period to be read.
+//
 // Usage: bench_presence [N ...]   (default 100 500 1000; at most 4000)
 //
 // The station's home is a temporary directory: TMPDIR=/dev/shm takes the disk's flushes (one
 // durable tree file replacement per frame) out of the figures.
 
 #include "ansi.h"
+#include "benchsummary.h"
 #include "clock.h"
 #include "communicatorsession.h"
 #include "frame.h"
@@ -26,6 +33,7 @@
 #include "usertreefile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -51,6 +59,8 @@ namespace
 {
 const QString Channel = QStringLiteral("NETWORK");
 constexpr int AckTimeoutMs = 120000;
+// The station's default CheckInterval.
+constexpr int PollingPeriodMs = 1000;
 // The transport remembers the addresses of 4096 computers; answers to computers it forgot go
 // to name resolution, which is not loopback traffic.
 constexpr int MaxStations = 4000;
@@ -111,13 +121,19 @@ struct Storm
     std::vector<QByteArray> announcements;
     std::atomic<int> acked { 0 };
     std::atomic<bool> done { false };
+    sockaddr_in target {};
     qint64 lastAckMs = -1; // from the first announcement
     qint64 sendSpanMs = 0;
     double cpu = 0;
     bool ok = true;
 
-    bool prepare()
+    // Sends to the loopback broadcast address on `toPort`.
+    bool prepare(quint16 toPort)
     {
+        target.sin_family = AF_INET;
+        target.sin_port = htons(toPort);
+        target.sin_addr.s_addr = htonl(0x7FFFFFFF); // the loopback broadcast address
+
         for (int i = 0; i < n; ++i) {
             const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
             if (fd < 0)
@@ -154,10 +170,6 @@ struct Storm
     void run()
     {
         const double cpuStart = threadCpu();
-        sockaddr_in to {};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(port);
-        to.sin_addr.s_addr = htonl(0x7FFFFFFF); // the loopback broadcast address
 
         std::vector<pollfd> fds(static_cast<size_t>(n));
         std::vector<bool> got(static_cast<size_t>(n), false);
@@ -191,7 +203,7 @@ struct Storm
             }
             const QByteArray& bytes = announcements[static_cast<size_t>(i)];
             if (::sendto(sockets[static_cast<size_t>(i)], bytes.constData(), static_cast<size_t>(bytes.size()), 0,
-                    reinterpret_cast<const sockaddr*>(&to), sizeof to)
+                    reinterpret_cast<const sockaddr*>(&target), sizeof target)
                 != bytes.size())
                 ok = false;
         }
@@ -208,6 +220,84 @@ struct Storm
             ::close(fd);
     }
 };
+
+struct Floor
+{
+    qint64 allAnsweredMs = -1;
+    int lost = 0;
+    bool ok = false;
+};
+
+int udpSocket(quint32 ip, quint16 port, bool reuse)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    int one = 1;
+    if (reuse)
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    // The station's room for a burst, so that both meet the same buffer.
+    const int bytes = UdpMailslotBackend::ReceiveBufferBytes;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    timeval timeout = { 0, 50000 };
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in sa {};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(ip);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The same storm answered by a plain echo: it hears the broadcasts as the station does and
+// answers each from the station's address, straight away.
+Floor floorStorm(int n, quint16 port)
+{
+    Floor result;
+    const quint16 echoPort = port + 1;
+    const int listener = udpSocket(0x7FFFFFFF, echoPort, true);
+    const int answerer = udpSocket(stationIp(), echoPort, false);
+    if (listener < 0 || answerer < 0) {
+        std::printf("N=%d: cannot open the echo on port %u (%s)\n", n, echoPort, std::strerror(errno));
+        for (const int fd : { listener, answerer }) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+        return result;
+    }
+    Storm storm;
+    storm.n = n;
+    storm.port = port;
+    if (!storm.prepare(echoPort)) {
+        std::printf("N=%d: cannot bind the simulated stations (%s)\n", n, std::strerror(errno));
+        ::close(listener);
+        ::close(answerer);
+        return result;
+    }
+    std::thread echo([&] {
+        char buffer[2048];
+        while (!storm.done.load()) {
+            sockaddr_in peer {};
+            socklen_t length = sizeof peer;
+            const ssize_t size
+                = ::recvfrom(listener, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&peer), &length);
+            if (size > 0)
+                ::sendto(answerer, buffer, size_t(size), 0, reinterpret_cast<const sockaddr*>(&peer), length);
+        }
+    });
+    storm.run();
+    echo.join();
+    ::close(listener);
+    ::close(answerer);
+    result.ok = storm.ok;
+    result.allAnsweredMs = storm.acked.load() == n ? storm.lastAckMs : -1;
+    result.lost = n - storm.acked.load();
+    return result;
+}
 
 struct Result
 {
@@ -270,7 +360,7 @@ Result storm(int n)
     Storm storm;
     storm.n = n;
     storm.port = port;
-    if (!storm.prepare()) {
+    if (!storm.prepare(port)) {
         std::printf("N=%d: cannot bind the simulated stations (%s)\n", n, std::strerror(errno));
         return result;
     }
@@ -331,18 +421,38 @@ int main(int argc, char* argv[])
     if (sizes.isEmpty())
         sizes = { 100, 500, 1000 };
 
-    std::printf("presence storm: N stations announce within 1 s to one station (CheckInterval 1000 ms)\n\n");
-    std::printf("%6s  %9s  %13s  %12s  %14s  %9s  %5s  %11s\n", "N", "sent in", "all acks in", "tree entries",
-        "station CPU", "received", "lost", "queue drops");
+    std::printf("presence storm: N stations announce within 1 s to one station (CheckInterval 1000 ms); "
+                "floor: the same datagrams answered by a plain UDP echo\n\n");
+    std::printf("%6s  %8s  %10s  %10s  %10s  %8s  %11s  %6s  %11s  %5s  %6s  %5s\n", "N", "sent in", "station",
+        "floor", "floor+poll", "ratio", "ratio+poll", "tree", "station CPU", "lost", "drops", "f.lost");
     bool allOk = true;
     for (const int n : sizes) {
         const Result r = storm(n);
-        allOk = allOk && r.ok && r.lost == 0 && r.treeEntries == n;
-        std::printf("%6d  %6lld ms  %10s ms  %12d  %11.0f ms  %9d  %5d  %11llu%s\n", r.n,
-            static_cast<long long>(r.sendSpanMs), r.allAckedMs < 0 ? "-" : qPrintable(QString::number(r.allAckedMs)),
-            r.treeEntries, r.stationCpuMs, r.received, r.lost, static_cast<unsigned long long>(r.queueDrops),
-            r.ok ? "" : "  (send failed)");
-        std::fflush(stdout);
+        const Floor f = floorStorm(n, benchPort());
+        allOk = allOk && r.ok && r.lost == 0 && r.treeEntries == n && f.ok;
+        const auto ms = [](qint64 v) { return v < 0 ? QStringLiteral("-") : QString::number(v) + QStringLiteral(" ms"); };
+        const auto ratio = [](qint64 a, qint64 b) {
+            return a < 0 || b <= 0 ? QStringLiteral("-") : QString::number(double(a) / double(b), 'f', 2);
+        };
+        const qint64 withPoll = f.allAnsweredMs < 0 ? -1 : f.allAnsweredMs + PollingPeriodMs;
+        std::printf("%6d  %5lld ms  %10s  %10s  %10s  %8s  %11s  %6d  %8.0f ms  %5d  %6llu  %5d%s\n", r.n,
+            static_cast<long long>(r.sendSpanMs), qPrintable(ms(r.allAckedMs)), qPrintable(ms(f.allAnsweredMs)),
+            qPrintable(ms(withPoll)), qPrintable(ratio(r.allAckedMs, f.allAnsweredMs)),
+            qPrintable(ratio(r.allAckedMs, withPoll)), r.treeEntries, r.stationCpuMs, r.lost,
+            static_cast<unsigned long long>(r.queueDrops), f.lost, r.ok && f.ok ? "" : "  (send failed)");
+        const QString where = QStringLiteral("N=%1, TMPDIR %2").arg(n).arg(QDir::tempPath());
+        const auto msOrDash = [](qint64 v) { return v < 0 ? QStringLiteral("-") : milliseconds(double(v), 0); };
+        printSummary("presence", QStringLiteral("storm %1: all acknowledged").arg(where), msOrDash(r.allAckedMs),
+            QStringLiteral("%1 echo").arg(msOrDash(f.allAnsweredMs)), ratio(r.allAckedMs, f.allAnsweredMs));
+        printSummary("presence", QStringLiteral("storm %1: beside echo + one poll").arg(where), msOrDash(r.allAckedMs),
+            msOrDash(withPoll), ratio(r.allAckedMs, withPoll));
+        printSummary("presence", QStringLiteral("storm %1: station CPU, lost").arg(where),
+            QStringLiteral("%1 CPU, %2 lost").arg(milliseconds(r.stationCpuMs, 0)).arg(r.lost));
     }
+    std::printf("\nstation: first announcement to last acknowledgement; floor: the same to the echo's last "
+                "answer;\nfloor+poll: the floor plus one polling period (%d ms); ratio: station / floor; tree: "
+                "entries in the tree file;\nlost: stations never acknowledged; drops: datagrams the station's "
+                "queue dropped; f.lost: senders the echo never answered.\n",
+        PollingPeriodMs);
     return allOk ? 0 : 1;
 }

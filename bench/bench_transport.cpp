@@ -4,6 +4,7 @@
 //
 // Usage: bench_transport [burst size, default 10000] [latency samples, default 200]
 
+#include "benchsummary.h"
 #include "netbiosdatagram.h"
 #include "networkconfig.h"
 #include "talmailslot.h"
@@ -272,6 +273,13 @@ int main(int argc, char* argv[])
             interval, rate.overall, rate.handOver, rate.delivered, burst, latency.median, latency.p99);
         std::printf("    ratio to raw UDP: throughput %.3f overall, %.3f handed over; latency %.0f times the floor\n",
             rate.overall / rawRate, rate.handOver / rawRate, latency.median / rawOneWay.median);
+        const QString figure = QStringLiteral("transport, CheckInterval %1").arg(interval);
+        printSummary("transport", figure + QStringLiteral(", datagrams/s handed over"),
+            QString::number(rate.handOver, 'f', 0), QString::number(rawRate, 'f', 0) + QStringLiteral(" raw UDP"),
+            ratioOf(rate.handOver, rawRate));
+        printSummary("transport", figure + QStringLiteral(", send to OnNewMessage median"),
+            milliseconds(latency.median, 3), milliseconds(rawOneWay.median, 3) + QStringLiteral(" raw UDP"),
+            ratioOf(latency.median, rawOneWay.median));
     }
     return 0;
 }
