@@ -1,11 +1,13 @@
 // Costs of the history files at their largest (9999 records, the most the settings dialog
 // allows): appending one record, reading a whole file as the history window does, trimming
-// it, and parsing its frames.
+// it, and parsing its frames; parsing both as the program runs (TZ pinned to the system zone at
+// start) and with TZ unset, where the C library looks at /etc/localtime on every conversion.
 //
 // Usage: bench_historyfiles [records]
 
 #include "frame.h"
 #include "historyfiles.h"
+#include "localtimezone.h"
 #include "settings.h"
 #include "stationhome.h"
 
@@ -32,6 +34,8 @@ double msSince(const QElapsedTimer& t)
 
 int main(int argc, char* argv[])
 {
+    // As the program starts; the unpinned parse below undoes it for a while.
+    const bool pinned = LocalTimeZone::pin();
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 9999;
     QTemporaryDir dir;
@@ -64,6 +68,17 @@ int main(int argc, char* argv[])
         valid += frame.Valid ? 1 : 0;
     }
     std::printf("parse every record: %.2f ms (%d valid)\n", msSince(t), valid);
+
+    if (pinned) {
+        qunsetenv("TZ");
+        t.restart();
+        for (const QString& record : records)
+            ParseFrame(record, frame, clock);
+        std::printf("parse every record, TZ unset: %.2f ms\n", msSince(t));
+        LocalTimeZone::pin();
+    } else {
+        std::printf("parse every record, TZ unset: not measured, TZ is set (%s)\n", qgetenv("TZ").constData());
+    }
 
     // Trimming to one record less rewrites the whole file through the work file.
     settings.WriteSetting(

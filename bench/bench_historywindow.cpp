@@ -6,13 +6,17 @@
 // window is filled from (HistoryList: the floor plus filtering and ordering). Runs on the
 // offscreen platform; nothing goes on the network.
 //
-// Usage: bench_historywindow [records ...]   (default 1000 9999)
+// TZ is pinned to the system zone as the program does at start; --tz-unset leaves it unset, as
+// before the program did so (every stamp parsed then looks at /etc/localtime again).
+//
+// Usage: bench_historywindow [--tz-unset] [records ...]   (default 1000 9999)
 
 #include "benchsummary.h"
 #include "clock.h"
 #include "frame.h"
 #include "historyfiles.h"
 #include "historylist.h"
+#include "localtimezone.h"
 #include "mailslotbackend.h"
 #include "printingprompter.h"
 #include "settings.h"
@@ -76,7 +80,7 @@ void writeHistory(const QString& path, int count, bool received)
         const QString frame = i % 10 == 9
             ? BuildStatusFrame(from, to, stampOf(i), QStringLiteral("AU"))
             : BuildTextFrame(from, to, stampOf(i), i % 6,
-                  QStringLiteral("Mensagem número %1 com acentuação, para ver o custo de uma linha comum").arg(i));
+                QStringLiteral("Mensagem número %1 com acentuação, para ver o custo de uma linha comum").arg(i));
         bytes += HistoryFiles::MirrorLetters(QStringView(frame)).toLatin1();
         bytes += "\r\n";
     }
@@ -104,8 +108,7 @@ struct Timing
     double mean() const { return rounds ? total / rounds : 0; }
 };
 
-template<typename Step>
-Timing measure(int rounds, Step step)
+template<typename Step> Timing measure(int rounds, Step step)
 {
     Timing timing;
     for (int round = 0; round < rounds; ++round) {
@@ -162,12 +165,17 @@ int historyList(const QStringList& paths, int page, int limit)
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool tzUnset = argc > 1 && QByteArray(argv[1]) == "--tz-unset";
+    if (tzUnset)
+        qunsetenv("TZ");
+    else
+        LocalTimeZone::pin();
     QApplication app(argc, argv);
     QList<int> counts;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = tzUnset ? 2 : 1; i < argc; ++i) {
         const int count = QByteArray(argv[i]).toInt();
         if (count <= 0) {
-            std::printf("usage: bench_historywindow [records ...]\n");
+            std::printf("usage: bench_historywindow [--tz-unset] [records ...]\n");
             return 2;
         }
         counts.append(count);
@@ -198,9 +206,10 @@ int main(int argc, char* argv[])
     std::printf("history window reload, best of %d; floor: reading and parsing the page's files without widgets; "
                 "list: the floor plus filtering and ordering (HistoryList)\n",
         rounds);
-    std::printf("peak memory before reloading: %ld KiB\n\n", peakKilobytes());
-    std::printf("%6s  %-21s %7s  %10s  %10s  %10s  %9s  %9s  %10s  %11s\n", "file", "page, limit", "entries",
-        "window", "list", "floor", "ms/1000", "floor/1000", "window/floor", "peak memory");
+    std::printf("TZ: %s; peak memory before reloading: %ld KiB\n\n",
+        qEnvironmentVariableIsSet("TZ") ? qgetenv("TZ").constData() : "unset", peakKilobytes());
+    std::printf("%6s  %-21s %7s  %10s  %10s  %10s  %9s  %9s  %10s  %11s\n", "file", "page, limit", "entries", "window",
+        "list", "floor", "ms/1000", "floor/1000", "window/floor", "peak memory");
 
     struct Case
     {
@@ -234,11 +243,14 @@ int main(int argc, char* argv[])
                 c.name, hist.ListBoxMsg()->count(), window.best, list.best, floor.best, window.best / thousands,
                 floor.best / thousands, window.best / floor.best, peakKilobytes());
             std::fflush(stdout);
-            const QString figure = QStringLiteral("reload %1 records/file, %2").arg(count).arg(QLatin1String(c.name));
-            printSummary("historywindow", figure, milliseconds(window.best), milliseconds(floor.best) + QStringLiteral(" read+parse"),
-                ratioOf(window.best, floor.best));
-            printSummary("historywindow", figure + QStringLiteral(", per 1000 records"),
-                milliseconds(window.best / thousands, 2), milliseconds(floor.best / thousands, 2),
+            const QString figure = QStringLiteral("reload %1 records/file, %2%3")
+                                       .arg(count)
+                                       .arg(QLatin1String(c.name))
+                                       .arg(tzUnset ? QStringLiteral(", TZ unset") : QString());
+            const auto both = [thousands](double ms) {
+                return QStringLiteral("%1 (%2/1000)").arg(milliseconds(ms), milliseconds(ms / thousands, 2));
+            };
+            printSummary("historywindow", figure, both(window.best), both(floor.best) + QStringLiteral(" read+parse"),
                 ratioOf(window.best, floor.best));
         }
     }

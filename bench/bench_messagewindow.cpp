@@ -9,6 +9,7 @@
 
 #include "benchsummary.h"
 #include "communicatorsession.h"
+#include "localtimezone.h"
 #include "printingprompter.h"
 #include "settings.h"
 #include "soundplayer.h"
@@ -94,8 +95,7 @@ private:
 };
 
 // Runs the event loop until `done` holds or `timeoutMs` pass; false on the timeout.
-template<typename Condition>
-bool waitFor(Condition done, int timeoutMs)
+template<typename Condition> bool waitFor(Condition done, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
@@ -245,6 +245,8 @@ void restartReader(BenchStation& station, int periodMs)
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // As the program starts.
+    LocalTimeZone::pin();
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 20;
 
@@ -253,8 +255,8 @@ int main(int argc, char* argv[])
     a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));
     b.com().Conectar(QStringLiteral("BRUNO"), Channel, QStringLiteral("ON"));
     if (!a.com().EstaConectado() || !b.com().EstaConectado()) {
-        std::printf("cannot open the stations on %s and %s, port %u\n", qPrintable(address(2)),
-            qPrintable(address(3)), benchPort());
+        std::printf("cannot open the stations on %s and %s, port %u\n", qPrintable(address(2)), qPrintable(address(3)),
+            benchPort());
         return 1;
     }
     // A learns of B from B's acknowledgement of A's announcement; the send window lists the
@@ -294,15 +296,14 @@ int main(int argc, char* argv[])
         polledLatency.median / floor.median, polledLatency.mean / floor.mean, polledLatency.p95 / floor.p95,
         polledLatency.max / floor.max);
     printRow("  EnviarMensagem on A", summarise(polled.sendCallMs));
-    const QByteArray immediateName
-        = QStringLiteral("CheckInterval %1: latency").arg(ImmediatePeriodMs).toLatin1();
+    const QByteArray immediateName = QStringLiteral("CheckInterval %1: latency").arg(ImmediatePeriodMs).toLatin1();
     printRow(immediateName.constData(), immediateLatency);
     printRow("  EnviarMensagem on A", summarise(immediate.sendCallMs));
     std::printf("\nprocessing alone (median at CheckInterval %d): %.1f ms; the polled mean less half a period: "
                 "%.1f ms\n",
         ImmediatePeriodMs, immediateLatency.median, polledLatency.mean - defaultPeriod / 2.0);
-    const QString polledFigure = QStringLiteral("text message, send window to history window, CheckInterval %1")
-                                     .arg(defaultPeriod);
+    const QString polledFigure
+        = QStringLiteral("text message, send window to history window, CheckInterval %1").arg(defaultPeriod);
     printSummary("messagewindow", polledFigure + QStringLiteral(", median"), milliseconds(polledLatency.median),
         milliseconds(floor.median) + QStringLiteral(" poll wait"), ratioOf(polledLatency.median, floor.median));
     printSummary("messagewindow", polledFigure + QStringLiteral(", p95"), milliseconds(polledLatency.p95),

@@ -23,6 +23,7 @@
 #include "communicatorsession.h"
 #include "frame.h"
 #include "historyfiles.h"
+#include "localtimezone.h"
 #include "namelists.h"
 #include "netbiosdatagram.h"
 #include "networkconfig.h"
@@ -51,6 +52,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/statfs.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -309,6 +311,7 @@ struct Result
     int received = 0;
     int lost = 0;
     quint64 queueDrops = 0;
+    double treeSaveMs = 0;
     bool ok = false;
 };
 
@@ -389,8 +392,28 @@ Result storm(int n)
     result.received = static_cast<int>(HistoryFiles::ReadHistoryRecords(history.receivedPath()).size()) - 1;
     result.lost = n - storm.acked.load();
     result.queueDrops = backend.droppedCount();
+    // What each presence frame costs in tree file writing alone: a save of the whole tree,
+    // here with all N entries, as the last frames of the storm made.
+    constexpr int saveRounds = 20;
+    QElapsedTimer saving;
+    saving.start();
+    for (int i = 0; i < saveRounds; ++i)
+        UserTreeFile::save(session.master(), dir.filePath(QStringLiteral("probe.tv")));
+    result.treeSaveMs = double(saving.nsecsElapsed()) / 1e6 / saveRounds;
     session.Desconectar();
     return result;
+}
+
+// Where the station's home is: in memory (tmpfs, no flush cost) or on a disk.
+QString tempStorage()
+{
+    constexpr long TmpfsMagic = 0x01021994;
+    struct statfs fs
+    {
+    };
+    const bool memory = ::statfs(QFile::encodeName(QDir::tempPath()).constData(), &fs) == 0 && fs.f_type == TmpfsMagic;
+    return QStringLiteral("%1 (TMPDIR %2)")
+        .arg(memory ? QStringLiteral("in memory") : QStringLiteral("on disk"), QDir::tempPath());
 }
 
 void raiseFileLimit()
@@ -405,6 +428,8 @@ void raiseFileLimit()
 
 int main(int argc, char* argv[])
 {
+    // As the program starts.
+    LocalTimeZone::pin();
     QCoreApplication app(argc, argv);
     raiseFileLimit();
     QList<int> sizes;
@@ -421,26 +446,29 @@ int main(int argc, char* argv[])
     if (sizes.isEmpty())
         sizes = { 100, 500, 1000 };
 
+    const QString storage = tempStorage();
     std::printf("presence storm: N stations announce within 1 s to one station (CheckInterval 1000 ms); "
-                "floor: the same datagrams answered by a plain UDP echo\n\n");
-    std::printf("%6s  %8s  %10s  %10s  %10s  %8s  %11s  %6s  %11s  %5s  %6s  %5s\n", "N", "sent in", "station",
-        "floor", "floor+poll", "ratio", "ratio+poll", "tree", "station CPU", "lost", "drops", "f.lost");
+                "floor: the same datagrams answered by a plain UDP echo\nstation home %s\n\n",
+        qPrintable(storage));
+    std::printf("%6s  %8s  %10s  %10s  %10s  %8s  %11s  %6s  %11s  %5s  %6s  %6s  %9s\n", "N", "sent in", "station",
+        "floor", "floor+poll", "ratio", "ratio+poll", "tree", "station CPU", "lost", "drops", "f.lost", "tree save");
     bool allOk = true;
     for (const int n : sizes) {
         const Result r = storm(n);
         const Floor f = floorStorm(n, benchPort());
         allOk = allOk && r.ok && r.lost == 0 && r.treeEntries == n && f.ok;
-        const auto ms = [](qint64 v) { return v < 0 ? QStringLiteral("-") : QString::number(v) + QStringLiteral(" ms"); };
+        const auto ms
+            = [](qint64 v) { return v < 0 ? QStringLiteral("-") : QString::number(v) + QStringLiteral(" ms"); };
         const auto ratio = [](qint64 a, qint64 b) {
             return a < 0 || b <= 0 ? QStringLiteral("-") : QString::number(double(a) / double(b), 'f', 2);
         };
         const qint64 withPoll = f.allAnsweredMs < 0 ? -1 : f.allAnsweredMs + PollingPeriodMs;
-        std::printf("%6d  %5lld ms  %10s  %10s  %10s  %8s  %11s  %6d  %8.0f ms  %5d  %6llu  %5d%s\n", r.n,
+        std::printf("%6d  %5lld ms  %10s  %10s  %10s  %8s  %11s  %6d  %8.0f ms  %5d  %6llu  %6d  %6.2f ms%s\n", r.n,
             static_cast<long long>(r.sendSpanMs), qPrintable(ms(r.allAckedMs)), qPrintable(ms(f.allAnsweredMs)),
             qPrintable(ms(withPoll)), qPrintable(ratio(r.allAckedMs, f.allAnsweredMs)),
             qPrintable(ratio(r.allAckedMs, withPoll)), r.treeEntries, r.stationCpuMs, r.lost,
-            static_cast<unsigned long long>(r.queueDrops), f.lost, r.ok && f.ok ? "" : "  (send failed)");
-        const QString where = QStringLiteral("N=%1, TMPDIR %2").arg(n).arg(QDir::tempPath());
+            static_cast<unsigned long long>(r.queueDrops), f.lost, r.treeSaveMs, r.ok && f.ok ? "" : "  (send failed)");
+        const QString where = QStringLiteral("N=%1, home %2").arg(n).arg(storage.section(QStringLiteral(" ("), 0, 0));
         const auto msOrDash = [](qint64 v) { return v < 0 ? QStringLiteral("-") : milliseconds(double(v), 0); };
         printSummary("presence", QStringLiteral("storm %1: all acknowledged").arg(where), msOrDash(r.allAckedMs),
             QStringLiteral("%1 echo").arg(msOrDash(f.allAnsweredMs)), ratio(r.allAckedMs, f.allAnsweredMs));
@@ -448,11 +476,14 @@ int main(int argc, char* argv[])
             msOrDash(withPoll), ratio(r.allAckedMs, withPoll));
         printSummary("presence", QStringLiteral("storm %1: station CPU, lost").arg(where),
             QStringLiteral("%1 CPU, %2 lost").arg(milliseconds(r.stationCpuMs, 0)).arg(r.lost));
+        printSummary("presence", QStringLiteral("storm %1: one tree file save at N entries").arg(where),
+            milliseconds(r.treeSaveMs, 2));
     }
     std::printf("\nstation: first announcement to last acknowledgement; floor: the same to the echo's last "
                 "answer;\nfloor+poll: the floor plus one polling period (%d ms); ratio: station / floor; tree: "
                 "entries in the tree file;\nlost: stations never acknowledged; drops: datagrams the station's "
-                "queue dropped; f.lost: senders the echo never answered.\n",
+                "queue dropped; f.lost: senders the echo never answered;\ntree save: one save of the tree file with "
+                "its N entries (each presence frame makes one).\n",
         PollingPeriodMs);
     return allOk ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "consoleprompter.h"
 #include "dialogprompter.h"
 #include "imagesets.h"
+#include "localtimezone.h"
 #include "programstart.h"
 #include "singleinstance.h"
 #include "station.h"
@@ -16,6 +17,7 @@
 
 int main(int argc, char* argv[])
 {
+    LocalTimeZone::pin();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Colloqua"));
     QApplication::setApplicationVersion(QStringLiteral(COLLOQUA_VERSION));

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "localtimezone.h"
 
 #include <QCoreApplication>
 
@@ -40,6 +41,7 @@ const QList<CliCommand>& cliCommands()
 
 int main(int argc, char* argv[])
 {
+    LocalTimeZone::pin();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("colloqua-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(COLLOQUA_VERSION));
