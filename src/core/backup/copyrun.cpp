@@ -10,6 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace
+{
+// The copy is written under this name beside its target, then renamed over it.
+const QString TemporaryPrefix = QStringLiteral(".colloqua-copy-");
+} // namespace
+
 QStringList CopyRun::FilesToCopy(TOrbFindFile& finder, const QString& source)
 {
     finder.setDiretorio(source);
@@ -22,8 +28,12 @@ QStringList CopyRun::FilesToCopy(TOrbFindFile& finder, const QString& source)
     QStringList files;
     for (qsizetype i = 0; i < names.size(); ++i) {
         // Reading a fifo would block the copy; sockets and devices make no sense in a backup.
-        if ((attributes.at(i).toInt() & TOrbFindFile::ffArchive) != 0)
-            files.append(names.at(i));
+        if ((attributes.at(i).toInt() & TOrbFindFile::ffArchive) == 0)
+            continue;
+        // A copy cut off by a crash leaves its temporary file; it is no data to back up or restore.
+        if (QFileInfo(names.at(i)).fileName().startsWith(TemporaryPrefix))
+            continue;
+        files.append(names.at(i));
     }
     return files;
 }
@@ -65,7 +75,7 @@ bool CopyRun::CopyFileReplacing(const QString& source, const QString& target)
     if (!in.open(QIODevice::ReadOnly))
         return false;
     const QFileInfo targetInfo(target);
-    QTemporaryFile out(targetInfo.absolutePath() + QStringLiteral("/.colloqua-copy-XXXXXX"));
+    QTemporaryFile out(targetInfo.absolutePath() + QLatin1Char('/') + TemporaryPrefix + QStringLiteral("XXXXXX"));
     if (!out.open())
         return false;
     char buffer[64 * 1024];

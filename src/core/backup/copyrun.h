@@ -13,7 +13,7 @@ class CopyRun
 public:
     // The regular files lying directly in `source`, hidden and read-only ones too, as full
     // paths in the order of the file search; subdirectories, fifos, sockets and devices are
-    // left out.
+    // left out, and so are the temporary files of copies a crash cut off.
     static QStringList FilesToCopy(TOrbFindFile& finder, const QString& source);
 
     // Lists the files of `source` with FilesToCopy. Both directories are given without a

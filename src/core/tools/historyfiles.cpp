@@ -212,7 +212,10 @@ void HistoryFiles::AppendHistoryLine(const QString& path, const QString& line, b
 
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString reason = file.errorString();
-        file.resize(size);
+        // A resize through this handle would flush the unwritten bytes first, fail again and
+        // cut nothing; closing drops them, and the cut goes through the name.
+        file.close();
+        QFile::resize(path, size);
         throw FileError(QStringLiteral("Unable to write to %1: %2").arg(path, reason));
     }
 }

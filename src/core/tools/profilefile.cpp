@@ -325,7 +325,8 @@ void ProfileFile::write(const QList<Entry>& entries)
     QSaveFile file(m_path);
     // In a home that is not writable, an existing writable file is still updated in place.
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(after) != after.size() || !file.commit())
+    // commit() takes a failed flush of the buffered bytes for success (see UserTreeFile::save).
+    if (!file.open(QIODevice::WriteOnly) || file.write(after) != after.size() || !file.flush() || !file.commit())
         failWrite(m_path);
 }
 

@@ -39,7 +39,8 @@ std::optional<QString> CopySoundFile(const StationHome& home, const QString& sou
         if (out.write(buffer, read) != read)
             return std::nullopt;
     }
-    if (!out.commit())
+    // commit() takes a failed flush of the buffered bytes for success (see UserTreeFile::save).
+    if (!out.flush() || !out.commit())
         return std::nullopt;
     return destination;
 }

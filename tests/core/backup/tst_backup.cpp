@@ -267,6 +267,8 @@ void TestBackup::copiedFiles_data()
         << L({ ".oculto=h", "somente|ro", "usuarios.dbt" }) << L({ ".oculto", "somente", "usuarios.dbt" });
     QTest::newRow("no subdirectory") << L({ "sons/", "sons/toque.wav", "canais.dbt" }) << L({ "canais.dbt" });
     QTest::newRow("no fifo") << L({ "tubo|fifo", "hist_recv.dbt" }) << L({ "hist_recv.dbt" });
+    QTest::newRow("no copy a crash cut off")
+        << L({ ".colloqua-copy-Ab12Cd", "hist_send.dbt" }) << L({ "hist_send.dbt" });
     QTest::newRow("nothing") << QStringList() << QStringList();
 }
 

@@ -1,0 +1,93 @@
+// Saves one kind of station file in a loop through the station's own code, reporting every
+// completed save on standard output, until it is killed. The kill tests read the reports to
+// know what was saved before the kill.
+//
+// Usage: colloqua-saveworker KIND HOME FIRST_ROUND
+
+#include "copyrun.h"
+#include "fileerror.h"
+#include "historyfiles.h"
+#include "namelists.h"
+#include "saveworkload.h"
+#include "settings.h"
+#include "stationhome.h"
+#include "usertreefile.h"
+
+#include <QCoreApplication>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace
+{
+// Straight to the pipe, unbuffered: a report is out before the next save starts.
+void report(const QByteArray& line)
+{
+    const QByteArray bytes = line + '\n';
+    if (::write(STDOUT_FILENO, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size())
+        std::exit(3);
+}
+
+// The source of the backup copy, written whole before each copy.
+void writeSource(const QString& path, int round)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = SaveWorkload::dataFile(round);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw FileError(QStringLiteral("Unable to write to %1").arg(path));
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 4 || !SaveWorkload::Kinds.contains(args.at(1))) {
+        std::fputs("usage: colloqua-saveworker KIND HOME FIRST_ROUND\n", stderr);
+        return 2;
+    }
+    const QString kind = args.at(1);
+    const StationHome home(args.at(2));
+    const int first = args.at(3).toInt();
+    home.ensureDataDir();
+
+    Settings settings(home);
+    const HistoryFiles history(home, settings);
+    const NameLists names(home);
+    const QString treePath = UserTreeFile::path(home);
+    const QString backupSource = home.dataFile(QStringLiteral("dados.dbt"));
+    const QString backupTarget = home.ProgramDir() + QStringLiteral("Bk teste/dados.dbt");
+
+    report("ready");
+    try {
+        // Bounded, in case nobody kills it.
+        for (int round = first; round < first + 100000; ++round) {
+            if (kind == QLatin1String("tree")) {
+                UserTreeFile::save(SaveWorkload::tree(round), treePath);
+            } else if (kind == QLatin1String("settings")) {
+                settings.WriteSetting(SaveWorkload::SettingSection,
+                    SaveWorkload::settingKey(round % SaveWorkload::SettingSlots), SettingInteger, round);
+            } else if (kind == QLatin1String("append")) {
+                history.AppendReceived(SaveWorkload::frame(round));
+            } else if (kind == QLatin1String("trim")) {
+                // As a station stores a frame: append, then trim; received and sent alike.
+                history.AppendReceived(SaveWorkload::frame(round));
+                history.TrimHistoryFile(history.receivedPath());
+                history.AppendSent(SaveWorkload::frame(round));
+                history.TrimHistoryFile(history.sentPath());
+            } else if (kind == QLatin1String("names")) {
+                names.AddUserName(SaveWorkload::userName(round));
+            } else {
+                writeSource(backupSource, round);
+                if (!CopyRun::CopyFileReplacing(backupSource, backupTarget))
+                    throw FileError(QStringLiteral("Unable to copy to %1").arg(backupTarget));
+            }
+            report(QByteArray::number(round));
+        }
+    } catch (const FileError& error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.message()));
+        return 1;
+    }
+    return 0;
+}
