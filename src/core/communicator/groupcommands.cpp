@@ -1,6 +1,7 @@
 #include "groupcommands.h"
 
 #include "ansi.h"
+#include "namerules.h"
 #include "prompter.h"
 
 #include <QCoreApplication>
@@ -55,7 +56,7 @@ QString tr(const char* text)
 
 bool isForbiddenChar(QChar c)
 {
-    return QStringView(u".'()[]|").contains(c);
+    return NameRules::isForbidden(c);
 }
 
 CheckedName checkGroupName(const UserTree& master, const QString& typed)

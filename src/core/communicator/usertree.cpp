@@ -1,5 +1,7 @@
 #include "usertree.h"
 
+#include "namerules.h"
+
 #include <QSet>
 
 #include <algorithm>
@@ -60,10 +62,9 @@ bool EhDesconectado(const QString& text)
 
 bool IsAcceptableName(const QString& name)
 {
-    static const QString forbidden = QStringLiteral(".'()[]|");
     if (name.isEmpty() || name.trimmed() != name)
         return false;
-    return std::none_of(name.begin(), name.end(), [](QChar c) { return isControl(c) || forbidden.contains(c); });
+    return std::none_of(name.begin(), name.end(), [](QChar c) { return isControl(c) || NameRules::isForbidden(c); });
 }
 
 QString UserEntryText(const QString& user, const QString& computer)

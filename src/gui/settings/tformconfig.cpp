@@ -1,7 +1,7 @@
 #include "tformconfig.h"
 
 #include "fileerror.h"
-#include "groupcommands.h"
+#include "namerules.h"
 #include "prompter.h"
 #include "settingkeys.h"
 #include "soundfilecopy.h"
@@ -91,10 +91,7 @@ public:
 
     State validate(QString& input, int& /*pos*/) const override
     {
-        for (QChar& c : input) {
-            if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-                c = c.toUpper();
-        }
+        input = NameRules::typedCapitals(input);
         return Acceptable;
     }
 };
@@ -582,7 +579,7 @@ void TFormConfig::SButUsuarioClick()
         // Stored as typed, but never with a character the frames, the tree entries and the
         // tree file (TAB-separated) cannot carry.
         QString name = *typed;
-        name.removeIf([](QChar c) { return GroupCommands::isForbiddenChar(c) || c.category() == QChar::Other_Control; });
+        name.removeIf([](QChar c) { return NameRules::isForbidden(c) || c.category() == QChar::Other_Control; });
         if (name.isEmpty())
             return;
         tools.names().AddUserName(name);

@@ -1,5 +1,6 @@
 #include "tformlogon.h"
 
+#include "namerules.h"
 #include "prompter.h"
 #include "station.h"
 #include "tformcom.h"
@@ -20,9 +21,6 @@
 
 namespace
 {
-// The frames and the tree entries cannot carry these characters in a name.
-constexpr QStringView ForbiddenChars = u".'()[]|";
-
 // Drops the forbidden characters from whatever reaches the field, pasted text included:
 // a pasted "(" would break every frame and tree entry that carries the name.
 class NameValidator final : public QValidator
@@ -33,7 +31,7 @@ public:
     State validate(QString& input, int& pos) const override
     {
         for (qsizetype i = input.size() - 1; i >= 0; --i) {
-            if (ForbiddenChars.contains(input.at(i))) {
+            if (NameRules::isForbidden(input.at(i))) {
                 input.remove(i, 1);
                 if (i < pos)
                     --pos;
@@ -225,11 +223,11 @@ bool TFormLogon::TratarTecla(QComboBox* box, const QKeyEvent* key)
     if (text.size() != 1 || (modifiers & ~Qt::ShiftModifier) != Qt::NoModifier)
         return false;
     const QChar c = text.at(0);
-    if (ForbiddenChars.contains(c))
+    if (NameRules::isForbidden(c))
         return true;
-    if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) {
+    if (const QChar capital = NameRules::typedCapital(c); capital != c) {
         // Typed over a selection or at the cursor, within the field's length, like any key.
-        box->lineEdit()->insert(QString(c.toUpper()));
+        box->lineEdit()->insert(QString(capital));
         m_alterado = true;
         return true;
     }
