@@ -8,6 +8,7 @@
 #include "tformconfig.h"
 
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -59,9 +60,13 @@ void TFormSplashScreen::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // Shown once per run; the error view shows the same window again, which must not
-    // start the checks over.
-    if (event->spontaneous() || m_state != State::Checking || m_stepTimer->isActive() || m_stepsRun > 0)
+    // start the checks over. Hidden while checking and shown again, it goes on where it was.
+    if (event->spontaneous() || m_state != State::Checking || m_stepTimer->isActive())
         return;
+    if (m_stepsRun > 0) {
+        m_stepTimer->start();
+        return;
+    }
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     m_steps[0].caption = tr("Verificando subdiretórios...");
@@ -70,6 +75,14 @@ void TFormSplashScreen::showEvent(QShowEvent* event)
     m_gauge->setMaximum(StartupChecks::StepCount);
     m_gauge->setValue(0);
     m_stepTimer->start();
+}
+
+void TFormSplashScreen::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // The checks belong to the window on screen: a hidden splash runs none.
+    if (!event->spontaneous())
+        m_stepTimer->stop();
 }
 
 void TFormSplashScreen::TimerTick()
