@@ -245,6 +245,8 @@ int runSend(const QStringList& args, CliStreams& io)
         transport->Broadcast(texts.first());
     else
         transport->SendTo(*to, texts.first());
+    // A name goes out once looked up, which must happen before the program ends.
+    transport->WaitForSent(UdpMailslotBackend::ResolveWaitMs);
     return ExitOk;
 }
 
@@ -253,11 +255,11 @@ const CliRegistration listenRegistration({ QStringLiteral("listen"),
     QStringLiteral("Print every datagram of the channel, one line each: COMPUTER<TAB>USER<TAB>TEXT (the text without "
                    "its last line end; \\\\, \\t, \\r, \\n and \\xHH stand for a backslash and control characters). "
                    "Runs until interrupted (exit 0) or, with --count, until N datagrams have arrived."),
-    runListen });
+    runListen, QStringLiteral("Print every datagram delivered to a channel.") });
 
 const CliRegistration sendRegistration({ QStringLiteral("send"),
     QStringLiteral("send ") + NetOptions::usage() + QStringLiteral(" --to COMPUTER|* [--] TEXT"),
     QStringLiteral("Send one datagram with TEXT as its payload to one computer (a name or an address) or, with "
                    "\"*\", to every station of the channel. Like any mailslot write, there is no delivery report."),
-    runSend });
+    runSend, QStringLiteral("Send one datagram to a computer or to every station.") });
 } // namespace

@@ -96,6 +96,8 @@ int runWho(const QStringList& args, CliStreams& io)
     QTimer::singleShot(static_cast<int>(std::lround(timeout * 1000)), &loop, &QEventLoop::quit);
     loop.exec();
     transport.Broadcast(BuildLogoffFrame(user, FrameTimestamp(clock)));
+    // Broadcast destinations given by name may still be being looked up.
+    transport.WaitForSent(UdpMailslotBackend::ResolveWaitMs);
     transport.setActive(false);
 
     for (auto it = answered.cbegin(); it != answered.cend(); ++it)
@@ -107,5 +109,5 @@ const CliRegistration registration({ QStringLiteral("who"),
     QStringLiteral("who ") + NetOptions::usage() + QStringLiteral(" [--timeout S] [--user NAME]"),
     QStringLiteral("Announce an invisible presence on the channel and list the stations that answer within S "
                    "seconds (2 by default), one line each: USER (computer) STATUS."),
-    runWho });
+    runWho, QStringLiteral("List the stations that answer on a channel.") });
 } // namespace

@@ -46,6 +46,9 @@ public:
     // True opens the mailslot and starts the reader; it stays false when the mailslot cannot
     // be opened. False stops the reader, serving a hand-over it is waiting on, and closes.
     void setActive(bool active);
+    // Why the last attempt to become active failed; Kind::None while active. The transport
+    // itself stays silent about it: its owner decides what the user is told.
+    MailslotOpenError OpenError() const { return m_backend->openError(); }
 
     // Milliseconds between polls. Below 1000 the reader polls every interval; from 1000 up it
     // checks at once and then on the next whole second at or after each interval.
@@ -59,6 +62,9 @@ public:
     // Active or not; failures are silent.
     void SendTo(const QString& computer, const QString& text);
     void Broadcast(const QString& text);
+    // Waits at most `msecs` for sends still waiting in the background (a name being looked
+    // up); true when none waits. For a program about to end.
+    bool WaitForSent(int msecs) { return m_backend->waitForWritten(msecs); }
 
     QString computerName() const { return m_computerName; }
     QString userName() const { return m_userName; }

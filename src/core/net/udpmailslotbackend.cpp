@@ -3,9 +3,12 @@
 #include "ansi.h"
 #include "netbiosdatagram.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -59,21 +62,39 @@ void setOption(int fd, int level, int name, int value)
     ::setsockopt(fd, level, name, &value, sizeof value);
 }
 
-// A UDP socket bound to ip:port, able to send broadcasts. -1 when the bind fails.
-int boundSocket(quint32 ip, quint16 port, bool reuse)
+// A UDP socket bound to ip:port, able to send broadcasts. -1 when the bind fails, with the
+// system's reason in `error` when given.
+int boundSocket(quint32 ip, quint16 port, bool reuse, int* error = nullptr)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    if (fd < 0) {
+        if (error)
+            *error = errno;
         return -1;
+    }
     setOption(fd, SOL_SOCKET, SO_BROADCAST, 1);
     if (reuse)
         setOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
     const sockaddr_in sa = socketAddress(ip, port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        if (error)
+            *error = errno;
         ::close(fd);
         return -1;
     }
     return fd;
+}
+
+MailslotOpenError::Kind openErrorKind(int error)
+{
+    switch (error) {
+    case EADDRINUSE:
+        return MailslotOpenError::Kind::PortInUse;
+    case EADDRNOTAVAIL:
+        return MailslotOpenError::Kind::AddressNotLocal;
+    default:
+        return MailslotOpenError::Kind::Refused;
+    }
 }
 
 // Room for a burst while the reader catches up. The privileged call passes the system cap.
@@ -167,6 +188,12 @@ bool isHostName(const QString& name)
 UdpMailslotBackend::UdpMailslotBackend(const QString& computerName, ConfigSource config)
     : m_computerName(computerName)
     , m_configSource(std::move(config))
+    , m_lookup([](const QString& host, QObject* context, Answer answer) {
+        QHostInfo::lookupHost(host, context, [answer = std::move(answer)](const QHostInfo& info) {
+            answer(info.addresses());
+        });
+    })
+    , m_context(std::make_unique<QObject>())
     , m_nextId(static_cast<quint16>(QRandomGenerator::global()->bounded(0x10000)))
 { }
 
@@ -178,22 +205,28 @@ UdpMailslotBackend::~UdpMailslotBackend()
 bool UdpMailslotBackend::create(const QString& mailBox)
 {
     close();
+    m_openError = {};
     if (mailBox.isEmpty() || mailBox.contains(QChar(u'\0')))
         return false;
 
     NetworkConfig config = m_configSource ? m_configSource() : NetworkConfig();
+    const auto fail = [&](MailslotOpenError::Kind kind) {
+        m_openError = { kind, config.address, config.port };
+        return false;
+    };
     quint32 bindIp = INADDR_ANY;
     if (!config.address.isEmpty()) {
         const auto ip = ipv4(config.address);
         if (!ip)
-            return false;
+            return fail(MailslotOpenError::Kind::AddressNotLocal);
         bindIp = *ip;
     }
 
     // Without address reuse: a second station on this address and port fails here.
-    m_unicastFd = boundSocket(bindIp, config.port, false);
+    int error = 0;
+    m_unicastFd = boundSocket(bindIp, config.port, false, &error);
     if (m_unicastFd < 0)
-        return false;
+        return fail(openErrorKind(error));
     raiseReceiveBuffer(m_unicastFd);
     setOption(m_unicastFd, SOL_SOCKET, SO_RXQ_OVFL, 1);
 
@@ -202,10 +235,10 @@ bool UdpMailslotBackend::create(const QString& mailBox)
     // A station that could not hear broadcasts would miss every announcement: it stays closed.
     if (bindIp != INADDR_ANY) {
         if (const auto broadcast = interfaceBroadcast(bindIp)) {
-            m_broadcastFd = boundSocket(*broadcast, config.port, true);
+            m_broadcastFd = boundSocket(*broadcast, config.port, true, &error);
             if (m_broadcastFd < 0) {
                 closeFd(m_unicastFd);
-                return false;
+                return fail(openErrorKind(error));
             }
             raiseReceiveBuffer(m_broadcastFd);
             setOption(m_broadcastFd, SOL_SOCKET, SO_RXQ_OVFL, 1);
@@ -219,7 +252,7 @@ bool UdpMailslotBackend::create(const QString& mailBox)
     if (m_wakeFd < 0) {
         closeFd(m_unicastFd);
         closeFd(m_broadcastFd);
-        return false;
+        return fail(MailslotOpenError::Kind::Refused);
     }
 
     // As it travels: characters Windows-1252 lacks become "?".
@@ -296,7 +329,7 @@ void UdpMailslotBackend::write(const QString& target, const QString& mailBox, co
 {
     if (target.isEmpty())
         return;
-    const NetworkConfig config = m_open ? m_config : (m_configSource ? m_configSource() : NetworkConfig());
+    NetworkConfig config = m_open ? m_config : (m_configSource ? m_configSource() : NetworkConfig());
     const bool broadcast = target == Star;
 
     NetbiosDatagram datagram;
@@ -308,23 +341,56 @@ void UdpMailslotBackend::write(const QString& target, const QString& mailBox, co
     datagram.destinationName = broadcast ? config.group : target;
     datagram.mailBox = mailBox;
     datagram.data = data;
-    const QByteArray bytes = datagram.encode();
-    if (bytes.isEmpty())
+    Outgoing out { datagram.encode(), target, std::move(config) };
+    if (out.bytes.isEmpty())
         return;
 
-    QList<Target> targets;
-    if (broadcast) {
-        targets = broadcastTargets(config);
-    } else if (const auto ip = directedTarget(target)) {
-        targets.append({ *ip, config.port });
+    // Behind an earlier write to the same destination that waits for a lookup, it waits too.
+    const QString key = target.toLower();
+    if (const auto waiting = m_waiting.find(key); waiting != m_waiting.end()) {
+        waiting->push_back(std::move(out));
+        return;
     }
+    if (const std::optional<QList<Target>> targets = targetsNow(out))
+        send(out, *targets);
+    else
+        m_waiting[key].push_back(std::move(out));
+}
+
+bool UdpMailslotBackend::waitForWritten(int msecs)
+{
+    if (m_waiting.isEmpty())
+        return true;
+    const QDeadlineTimer deadline(msecs);
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (m_waiting.isEmpty() || deadline.hasExpired())
+            loop.quit();
+    });
+    tick.start();
+    loop.exec();
+    return m_waiting.isEmpty();
+}
+
+int UdpMailslotBackend::waitingWrites() const
+{
+    int count = 0;
+    for (const auto& queue : m_waiting)
+        count += int(queue.size());
+    return count;
+}
+
+void UdpMailslotBackend::send(const Outgoing& out, const QList<Target>& targets)
+{
     if (targets.isEmpty())
         return;
-
     // Sent from the bound address, so receivers learn where we listen.
     int fd = m_unicastFd;
     int own = -1;
     if (!m_open) {
+        const NetworkConfig& config = out.config;
         const auto bindIp = config.address.isEmpty() ? std::optional<quint32>(INADDR_ANY) : ipv4(config.address);
         if (!bindIp)
             return;
@@ -333,26 +399,54 @@ void UdpMailslotBackend::write(const QString& target, const QString& mailBox, co
             return;
         fd = own;
     }
-    for (const Target& to : std::as_const(targets)) {
+    for (const Target& to : targets) {
         const sockaddr_in sa = socketAddress(to.ip, to.port);
         // Errors are not reported: a mailslot write gives no delivery report.
-        ::sendto(fd, bytes.constData(), static_cast<size_t>(bytes.size()), 0, reinterpret_cast<const sockaddr*>(&sa),
-            sizeof sa);
+        ::sendto(fd, out.bytes.constData(), static_cast<size_t>(out.bytes.size()), 0,
+            reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
     }
     closeFd(own);
 }
 
-QList<UdpMailslotBackend::Target> UdpMailslotBackend::broadcastTargets(const NetworkConfig& config)
+std::optional<QList<UdpMailslotBackend::Target>> UdpMailslotBackend::targetsNow(const Outgoing& out)
 {
     QList<Target> targets;
-    if (!config.broadcast.isEmpty()) {
-        for (const NetworkEndpoint& endpoint : config.broadcast) {
-            const auto ip = resolve(endpoint.host);
-            if (ip && !targets.contains(Target { *ip, endpoint.port }))
-                targets.append({ *ip, endpoint.port });
+    if (out.target != Star) {
+        {
+            const std::lock_guard lock(m_peersMutex);
+            const auto it = m_peers.constFind(NetbiosDatagram::wireName(out.target));
+            if (it != m_peers.cend())
+                return QList<Target> { { *it, out.config.port } };
         }
+        const Known name = known(out.target);
+        if (!name.known) {
+            startLookup(out.target);
+            return std::nullopt;
+        }
+        if (name.ip)
+            targets.append({ *name.ip, out.config.port });
         return targets;
     }
+    if (out.config.broadcast.isEmpty())
+        return interfaceBroadcastTargets(out.config.port);
+    bool complete = true;
+    for (const NetworkEndpoint& endpoint : out.config.broadcast) {
+        const Known name = known(endpoint.host);
+        if (!name.known) {
+            startLookup(endpoint.host);
+            complete = false;
+        } else if (name.ip && !targets.contains(Target { *name.ip, endpoint.port })) {
+            targets.append({ *name.ip, endpoint.port });
+        }
+    }
+    if (!complete)
+        return std::nullopt;
+    return targets;
+}
+
+QList<UdpMailslotBackend::Target> UdpMailslotBackend::interfaceBroadcastTargets(quint16 port) const
+{
+    QList<Target> targets;
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : interfaces) {
         const auto flags = iface.flags();
@@ -362,46 +456,74 @@ QList<UdpMailslotBackend::Target> UdpMailslotBackend::broadcastTargets(const Net
         const auto entries = iface.addressEntries();
         for (const QNetworkAddressEntry& entry : entries) {
             const auto ip = broadcastOf(entry);
-            if (ip && !targets.contains(Target { *ip, config.port }))
-                targets.append({ *ip, config.port });
+            if (ip && !targets.contains(Target { *ip, port }))
+                targets.append({ *ip, port });
         }
     }
     return targets;
 }
 
-std::optional<quint32> UdpMailslotBackend::directedTarget(const QString& computer)
-{
-    {
-        const std::lock_guard lock(m_peersMutex);
-        const auto it = m_peers.constFind(NetbiosDatagram::wireName(computer));
-        if (it != m_peers.cend())
-            return *it;
-    }
-    return resolve(computer);
-}
-
-std::optional<quint32> UdpMailslotBackend::resolve(const QString& host)
+UdpMailslotBackend::Known UdpMailslotBackend::known(const QString& host) const
 {
     if (const auto literal = ipv4(host))
-        return literal;
+        return { true, literal };
     if (!isHostName(host))
-        return std::nullopt;
+        return { true, std::nullopt };
+    const auto it = m_resolved.constFind(host.toLower());
+    if (it != m_resolved.cend() && nowMs() - it->at < ResolveCacheMs)
+        return { true, it->ip };
+    return { false, std::nullopt };
+}
+
+void UdpMailslotBackend::startLookup(const QString& host)
+{
     const QString key = host.toLower();
-    const qint64 now = nowMs();
-    if (const auto it = m_resolved.constFind(key); it != m_resolved.cend() && now - it->at < ResolveCacheMs)
-        return it->ip;
-    Resolved result;
-    result.at = now;
-    const QHostInfo info = QHostInfo::fromName(host);
-    const auto addresses = info.addresses();
-    for (const QHostAddress& address : addresses) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            result.ip = address.toIPv4Address();
-            break;
+    if (m_lookups.contains(key))
+        return;
+    const quint64 id = ++m_lastLookup;
+    m_lookups.insert(key, id);
+    // Started from the event loop, so an answer given at once still finds the write waiting.
+    QTimer::singleShot(0, m_context.get(), [this, host, key, id] {
+        m_lookup(host, m_context.get(), [this, key, id](const QList<QHostAddress>& addresses) {
+            std::optional<quint32> ip;
+            for (const QHostAddress& address : addresses) {
+                if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+                    ip = address.toIPv4Address();
+                    break;
+                }
+            }
+            lookupDone(key, id, ip);
+        });
+    });
+    // A resolver that does not answer in time counts as one that found nothing.
+    QTimer::singleShot(ResolveWaitMs, m_context.get(), [this, key, id] { lookupDone(key, id, std::nullopt); });
+}
+
+void UdpMailslotBackend::lookupDone(const QString& key, quint64 id, std::optional<quint32> ip)
+{
+    const auto it = m_lookups.constFind(key);
+    if (it == m_lookups.cend() || *it != id)
+        return;
+    m_lookups.erase(it);
+    m_resolved.insert(key, { ip, nowMs() });
+    sendWaiting();
+}
+
+void UdpMailslotBackend::sendWaiting()
+{
+    const QStringList keys = m_waiting.keys();
+    for (const QString& key : keys) {
+        std::deque<Outgoing>& queue = m_waiting[key];
+        while (!queue.empty()) {
+            const std::optional<QList<Target>> targets = targetsNow(queue.front());
+            if (!targets)
+                break;
+            send(queue.front(), *targets);
+            queue.pop_front();
         }
+        if (queue.empty())
+            m_waiting.remove(key);
     }
-    m_resolved.insert(key, result);
-    return result.ip;
 }
 
 void UdpMailslotBackend::readerLoop()

@@ -5,11 +5,14 @@
 
 #include <QHash>
 #include <QHostAddress>
+#include <QList>
+#include <QObject>
 #include <QString>
 
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -37,6 +40,11 @@
 // looked up; results are kept 30 s), else nowhere. All stations share the port, so only the
 // address is learnt. A broadcast goes to every NetworkConfig::broadcast destination, or to
 // the broadcast address of every interface that is up, loopback included.
+//
+// Name lookups never block the caller: a write that needs one waits, with every later write
+// to the same destination behind it, until the answer comes (on the calling thread's event
+// loop) or ResolveWaitMs have passed, and then goes out or is dropped. Writes to other
+// destinations go on meanwhile.
 class UdpMailslotBackend final : public MailslotBackend
 {
 public:
@@ -46,6 +54,13 @@ public:
     static constexpr qint64 DefaultQueueBytes = 16 * 1024 * 1024;
     static constexpr int ReceiveBufferBytes = 1024 * 1024;
     static constexpr int DuplicateWindowMs = 5000;
+    // The longest a write waits for a name lookup.
+    static constexpr int ResolveWaitMs = 5000;
+
+    // Starts looking `host` up and calls `answer` once, later, on `context`'s thread, with
+    // the addresses found. The default asks the system's resolver through QHostInfo.
+    using Answer = std::function<void(const QList<QHostAddress>& addresses)>;
+    using HostLookup = std::function<void(const QString& host, QObject* context, Answer answer)>;
 
     // `computerName` is the NetBIOS source name of everything we send. `config` is called
     // by create() (the settings are read when the transport opens) and by write() while
@@ -60,11 +75,18 @@ public:
     bool create(const QString& mailBox) override;
     void close() override;
     bool isOpen() const override;
+    MailslotOpenError openError() const override { return m_openError; }
 
     MailslotInfo info() override;
     QByteArray read() override;
 
     void write(const QString& target, const QString& mailBox, const QByteArray& data) override;
+    bool waitForWritten(int msecs) override;
+
+    // Tests put in a resolver that answers as they like.
+    void setHostLookup(HostLookup lookup) { m_lookup = std::move(lookup); }
+    // Writes waiting for a name lookup.
+    int waitingWrites() const;
 
     // The queue holds at most `messages` messages and `bytes` data bytes; what arrives
     // beyond is dropped and counted. Thread-safe; applies to what arrives next.
@@ -118,15 +140,37 @@ private:
     void accept(QByteArrayView bytes, quint32 fromIp);
     bool seenBefore(const SeenKey& key);
     void enqueue(const QByteArray& data);
-    QList<Target> broadcastTargets(const NetworkConfig& config);
-    std::optional<quint32> directedTarget(const QString& computer);
-    std::optional<quint32> resolve(const QString& host);
+    // A datagram on its way, with the settings it was written under.
+    struct Outgoing
+    {
+        QByteArray bytes;
+        QString target;
+        NetworkConfig config;
+    };
+    // What is known of a name without asking the resolver: `known` false while it must be
+    // looked up; otherwise its address, if it has one.
+    struct Known
+    {
+        bool known = true;
+        std::optional<quint32> ip;
+    };
+
+    // The destinations of `out`, or nothing while a name still has to be looked up (the
+    // lookup is started).
+    std::optional<QList<Target>> targetsNow(const Outgoing& out);
+    QList<Target> interfaceBroadcastTargets(quint16 port) const;
+    Known known(const QString& host) const;
+    void startLookup(const QString& host);
+    void lookupDone(const QString& key, quint64 id, std::optional<quint32> ip);
+    void sendWaiting();
+    void send(const Outgoing& out, const QList<Target>& targets);
 
     const QString m_computerName;
     const ConfigSource m_configSource;
 
     // Written on the calling thread only while no reader runs.
     bool m_open = false;
+    MailslotOpenError m_openError;
     NetworkConfig m_config;
     QString m_mailBox;
     QString m_group;
@@ -160,6 +204,15 @@ private:
         qint64 at = 0;
     };
     QHash<QString, Resolved> m_resolved;
+    // Writes waiting for a lookup, per destination ("*" or the lower-case computer name),
+    // in the order they were made.
+    QHash<QString, std::deque<Outgoing>> m_waiting;
+    // Lookups under way, by lower-case host name; a late or repeated answer is known by its id.
+    QHash<QString, quint64> m_lookups;
+    quint64 m_lastLookup = 0;
+    HostLookup m_lookup;
+    // Receives the answers and the time-outs; gone with the backend, and they with it.
+    std::unique_ptr<QObject> m_context;
 
     std::atomic<quint16> m_nextId;
 };

@@ -6,6 +6,7 @@
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -80,8 +81,8 @@ QByteArray datagram(const QString& from, const QString& to, const QString& mailB
 class Peer
 {
 public:
-    Peer()
-        : m_address(Loopback::nextAddress())
+    explicit Peer(const QHostAddress& address = Loopback::nextAddress())
+        : m_address(address)
     {
         m_socket.bind(m_address, Loopback::testPort());
     }
@@ -430,6 +431,88 @@ private slots:
         alpha.backend.write(beta.config.address, Channel, "after");
         QTRY_COMPARE(beta.backend.info().count, 1);
         QCOMPARE(beta.backend.read(), QByteArray("after"));
+    }
+
+    // A name lookup happens while the caller goes on; the writes behind it keep their order,
+    // and writes to other destinations do not wait for it.
+    void lookupRunsBesideTheCaller_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("systemResolver"); // else one that answers as the row says
+        QTest::addColumn<int>("answerAfterMs"); // -1: never answers
+        QTest::addColumn<bool>("found");
+
+        QTest::newRow("localhost, system resolver") << QStringLiteral("localhost") << true << 0 << true;
+        QTest::newRow("answered at once") << QStringLiteral("pc-x.invalid") << false << 0 << true;
+        QTest::newRow("answered later") << QStringLiteral("pc-x.invalid") << false << 400 << true;
+        QTest::newRow("not found") << QStringLiteral("pc-x.invalid") << false << 0 << false;
+        QTest::newRow("no answer: dropped after the wait") << QStringLiteral("pc-x.invalid") << false << -1 << false;
+    }
+
+    void lookupRunsBesideTheCaller()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, systemResolver);
+        QFETCH(int, answerAfterMs);
+        QFETCH(bool, found);
+
+        Station alpha(QStringLiteral("alpha"));
+        QVERIFY(alpha.backend.create(Channel));
+        // The name's station, and another one known by its address.
+        Peer named(systemResolver ? QHostAddress(QHostAddress::LocalHost) : Loopback::nextAddress());
+        Peer other;
+        QVERIFY(named.isBound() && other.isBound());
+        QStringList asked;
+        if (!systemResolver) {
+            const QHostAddress answer = found ? named.address() : QHostAddress();
+            alpha.backend.setHostLookup([&asked, answer, answerAfterMs](const QString& name, QObject* context,
+                                            const UdpMailslotBackend::Answer& reply) {
+                asked.append(name);
+                if (answerAfterMs < 0)
+                    return;
+                QTimer::singleShot(answerAfterMs, context, [reply, answer] {
+                    reply(answer.isNull() ? QList<QHostAddress>() : QList<QHostAddress> { answer });
+                });
+            });
+        }
+
+        alpha.backend.write(host, Channel, "one");
+        alpha.backend.write(host.toUpper(), Channel, "two");
+        alpha.backend.write(other.address().toString(), Channel, "elsewhere");
+        // Nothing was looked up yet: the writes to the name wait, the other one went out.
+        QCOMPARE(alpha.backend.waitingWrites(), 2);
+        const auto first = other.receive();
+        QVERIFY(first);
+        QCOMPARE(NetbiosDatagram::decode(first->data())->data, QByteArray("elsewhere"));
+
+        if (answerAfterMs < 0) {
+            // A silent resolver is given its time before the writes are given up.
+            QTest::qWait(1000);
+            QCOMPARE(alpha.backend.waitingWrites(), 2);
+        }
+        QVERIFY(alpha.backend.waitForWritten(UdpMailslotBackend::ResolveWaitMs + 5000));
+        QCOMPARE(alpha.backend.waitingWrites(), 0);
+        if (!systemResolver)
+            QCOMPARE(asked, QStringList { host });
+        if (found) {
+            for (const QByteArray& expected : { QByteArray("one"), QByteArray("two") }) {
+                const auto got = named.receive();
+                QVERIFY(got);
+                const auto d = NetbiosDatagram::decode(got->data());
+                QVERIFY(d);
+                QCOMPARE(d->data, expected);
+                // The name travels as written, not the address it resolved to.
+                QCOMPARE(d->destinationName, host.toUpper());
+            }
+        }
+        QVERIFY(!named.receive(200));
+
+        // The answer is kept: the next write goes out at once (or nowhere, as before).
+        alpha.backend.write(host, Channel, "three");
+        QCOMPARE(alpha.backend.waitingWrites(), 0);
+        if (found)
+            QCOMPARE(NetbiosDatagram::decode(named.receive()->data())->data, QByteArray("three"));
+        QVERIFY(!named.receive(100));
     }
 
     void directedWriteWithNowhereToGo()
