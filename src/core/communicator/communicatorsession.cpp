@@ -4,6 +4,7 @@
 #include "fileerror.h"
 #include "frame.h"
 #include "historyfiles.h"
+#include "mailslotbackend.h"
 #include "namelists.h"
 #include "settings.h"
 #include "talmailslot.h"
@@ -66,6 +67,36 @@ QString CommunicatorSession::StatusCode(int selector)
     }
 }
 
+QString CommunicatorSession::MailboxProblem(const MailslotOpenError& error)
+{
+    const QString port = QString::number(error.port);
+    switch (error.kind) {
+    case MailslotOpenError::Kind::None:
+        return {};
+    case MailslotOpenError::Kind::PortInUse:
+        if (error.address.isEmpty())
+            return tr("A porta UDP %1 já está em uso neste computador, por outro programa ou por outra cópia do "
+                      "Colloqua: esta estação não recebe mensagens.\r\rFeche o outro programa, ou defina ENDERECO "
+                      "ou PORTA na seção REDE do arquivo colloqua.ini e conecte-se de novo.")
+                .arg(port);
+        return tr("A porta UDP %1 do endereço %2 já está em uso, por outro programa ou por outra cópia do Colloqua: "
+                  "esta estação não recebe mensagens.\r\rFeche o outro programa, ou defina outro ENDERECO ou outra "
+                  "PORTA na seção REDE do arquivo colloqua.ini e conecte-se de novo.")
+            .arg(port, error.address);
+    case MailslotOpenError::Kind::AddressNotLocal:
+        return tr("O endereço %1 (ENDERECO na seção REDE do arquivo colloqua.ini) não é um endereço deste "
+                  "computador: esta estação não recebe mensagens.\r\rCorrija ENDERECO, ou deixe-o vazio, e "
+                  "conecte-se de novo.")
+            .arg(error.address);
+    case MailslotOpenError::Kind::Refused:
+        break;
+    }
+    const QString where = error.address.isEmpty() ? port : QString(port + tr(" do endereço ") + error.address);
+    return tr("O sistema não deixou abrir a porta UDP %1: esta estação não recebe mensagens.\r\rVerifique ENDERECO "
+              "e PORTA na seção REDE do arquivo colloqua.ini e conecte-se de novo.")
+        .arg(where);
+}
+
 CommunicatorSession::CommunicatorSession(Services services, const QLocale& collation, QObject* parent)
     : QObject(parent)
     , m_services(services)
@@ -110,10 +141,14 @@ void CommunicatorSession::Conectar(const QString& user, const QString& channel, 
     TALMailSlot& transport = m_services.transport;
     transport.setMailBox(channel);
     // A refused name leaves the previous mailbox, which is not this channel: stay closed.
-    if (transport.MailBox() == channel)
+    QString mailboxProblem;
+    if (transport.MailBox() == channel) {
         transport.setActive(true);
-    else
+        if (!transport.Active())
+            mailboxProblem = MailboxProblem(transport.OpenError());
+    } else {
         transport.setActive(false);
+    }
 
     CarregarArvore();
 
@@ -133,6 +168,8 @@ void CommunicatorSession::Conectar(const QString& user, const QString& channel, 
     broadcastAnnouncement();
     emit loggedOn();
 
+    if (!mailboxProblem.isEmpty())
+        emit mailboxUnavailable(mailboxProblem);
     if (!m_pendingTreeProblem.isEmpty())
         emit treeFileProblem(std::exchange(m_pendingTreeProblem, {}));
     reportFileErrors();

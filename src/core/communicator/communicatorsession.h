@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+struct MailslotOpenError;
 class Clock;
 class HistoryFiles;
 class NameLists;
@@ -37,6 +38,9 @@ public:
     static int StatusIndex(const QString& code);
     // The code of a status-menu selector: 1 ON, 2 AU, 3 OC, 4 IN, anything else ON.
     static QString StatusCode(int selector);
+    // What the user is told when the channel's mailbox cannot be opened (the port taken by
+    // another program or station, an address of another machine); empty for Kind::None.
+    static QString MailboxProblem(const MailslotOpenError& error);
 
     // Milliseconds from the first presence change of a burst to the rebuild of the visible tree.
     static constexpr int RefreshDelayMs = 2000;
@@ -66,8 +70,9 @@ public:
     // Logon: mailbox and transport, tree loaded with everybody offline, session state,
     // LAST_USER/LAST_CHANNEL, known names, tray icon, broadcast announcement. Emits loggedOn().
     // A refused channel name or a mailbox that cannot be opened leaves the transport inactive
-    // and the other steps still run. A malformed tree file is reported by treeFileProblem()
-    // after loggedOn(), so a dialog shown for it finds the session complete.
+    // and the other steps still run; a mailbox that cannot be opened is reported by
+    // mailboxUnavailable() after loggedOn(). A malformed tree file is reported by
+    // treeFileProblem() after loggedOn(), so a dialog shown for it finds the session complete.
     void Conectar(const QString& user, const QString& channel, const QString& code);
     // Logoff when the transport is active: broadcast USR_OF, close, unload the tree, offline
     // tray icon, clear the state. Emits loggedOff(); both trees are empty afterwards.
@@ -113,6 +118,9 @@ signals:
     // The tree file could not be read completely; the readable part was loaded and the bad
     // file kept aside. Emitted once, at the logon that found it.
     void treeFileProblem(const QString& message);
+    // The channel's mailbox could not be opened at logon: the station hears nobody until the
+    // cause is removed and it logs on again.
+    void mailboxUnavailable(const QString& message);
     // A file could not be written (history, tree, names, settings). Each message is given once
     // per logon, so a full disk during a burst of datagrams gives one notice per file.
     void fileError(const QString& message);

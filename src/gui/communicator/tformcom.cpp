@@ -310,7 +310,9 @@ void TFormCom::connectSession(CommunicatorSession& session)
         [this](const QString& entry) { m_station.FormSendMSG().RemoverDesconectado(entry); });
     connect(&session, &CommunicatorSession::textMessageArrived, this, &TFormCom::onTextMessage);
     connect(&session, &CommunicatorSession::trayIconChanged, this, &TFormCom::showStatusIcon);
-    connect(&session, &CommunicatorSession::treeFileProblem, this, &TFormCom::onTreeFileProblem);
+    // Both come once per logon, after it: a warning over the complete session.
+    connect(&session, &CommunicatorSession::treeFileProblem, this, &TFormCom::showSessionWarning);
+    connect(&session, &CommunicatorSession::mailboxUnavailable, this, &TFormCom::showSessionWarning);
     connect(&session, &CommunicatorSession::fileError, this,
         [this](const QString& message) { m_station.FormComTools().MostrarErro(message); });
     connect(m_alMailSlot1.get(), &TALMailSlot::OnNewMessage, this, &TFormCom::onNewMessage);
@@ -866,7 +868,7 @@ void TFormCom::onTextMessage(bool show, bool animate, bool sound)
     }
 }
 
-void TFormCom::onTreeFileProblem(const QString& message)
+void TFormCom::showSessionWarning(const QString& message)
 {
     TFormComTools& tools = m_station.FormComTools();
     const DialogoAbertoScope dialogo(tools);

@@ -150,7 +150,7 @@ private:
     void onLoggedOff();
     void onTextMessage(bool show, bool animate, bool sound);
     void showStatusIcon(int statusIndex, bool messageArrived);
-    void onTreeFileProblem(const QString& message);
+    void showSessionWarning(const QString& message);
     void onNewMessage(const QString& computer, const QString& userName, const QString& text);
 
     void AplicarMudanca(const TreeChange& change);
