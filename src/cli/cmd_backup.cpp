@@ -72,5 +72,6 @@ const CliRegistration registration(CliCommand {
                    "current date and time (\"/\" and \":\" written \"-\" and \"~\"). An existing backup is "
                    "updated only with --update."),
     runBackup,
+    QStringLiteral("Copy the data directory into a backup \"Bk NAME\"."),
 });
 } // namespace

@@ -34,5 +34,6 @@ const CliRegistration registration(CliCommand {
     QStringLiteral("Lists the backups of the station home, one directory name a line, as the restore dialog "
                    "shows them."),
     runBackups,
+    QStringLiteral("List the backups of a station home."),
 });
 } // namespace

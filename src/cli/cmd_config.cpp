@@ -304,5 +304,6 @@ const CliRegistration registration(CliCommand {
                    "case. A key the program does not use needs --type integer|string|boolean. The home is "
                    "$XDG_DATA_HOME/colloqua/ unless --home is given."),
     runConfig,
+    QStringLiteral("Read or change the settings in colloqua.ini."),
 });
 } // namespace

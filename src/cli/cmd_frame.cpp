@@ -30,5 +30,6 @@ const CliRegistration registration(CliCommand {
     QStringLiteral("Parse one frame (M[from|to|DDMMYYHHNNSS|face]S[command]D[text]) and print its fields: ")
         + frameFieldsHelp(),
     runFrame,
+    QStringLiteral("Parse one frame and print its fields."),
 });
 } // namespace

@@ -64,5 +64,6 @@ const CliRegistration registration(CliCommand {
                    "one per line. With --fields, each record as ")
         + frameFieldsHelp() + QStringLiteral(" An empty line follows each record."),
     runHistory,
+    QStringLiteral("Print the records of a history file."),
 });
 } // namespace

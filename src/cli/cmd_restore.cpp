@@ -50,5 +50,6 @@ const CliRegistration registration(CliCommand {
                    "\"Bk \") into the data directory, over the files of the same name; other files of the "
                    "data directory stay."),
     runRestore,
+    QStringLiteral("Copy a backup back into the data directory."),
 });
 } // namespace

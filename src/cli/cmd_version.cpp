@@ -35,5 +35,6 @@ const CliRegistration registration(CliCommand {
     QStringLiteral("Print the version information of a Colloqua executable (default: this program), "
                    "as the credits window shows it."),
     runVersion,
+    QStringLiteral("Print the version information of a Colloqua executable."),
 });
 } // namespace

@@ -21,14 +21,16 @@ struct CliStreams
     QTextStream& err;
 };
 
-// A subcommand: `name`, one usage line per form, and the function that runs it with the
-// arguments that follow the subcommand's name. It returns one of ExitCode.
+// A subcommand: `name`, one usage line per form, what it does in full (its own --help), the
+// function that runs it with the arguments that follow the subcommand's name (it returns one
+// of ExitCode), and the one line colloqua-cli --help gives it.
 struct CliCommand
 {
     QString name;
     QString usage;
     QString summary;
     std::function<int(const QStringList& args, CliStreams& io)> run;
+    QString brief;
 };
 
 // Each subcommand file registers itself with one static CliRegistration.

@@ -21,11 +21,13 @@ void printHelp(QTextStream& out)
            "and talk to the stations of a channel.\n\nCommands:\n";
     QList<CliCommand> sorted = cliCommands();
     std::sort(sorted.begin(), sorted.end(), [](const CliCommand& a, const CliCommand& b) { return a.name < b.name; });
-    for (const CliCommand& command : sorted) {
-        out << "  " << command.usage.split(QLatin1Char('\n')).join(QStringLiteral("\n  ")) << "\n";
-        out << "      " << command.summary << "\n";
-    }
-    out << "\nExit codes: 0 success, 1 failure, 2 wrong usage.\n";
+    qsizetype width = 0;
+    for (const CliCommand& command : std::as_const(sorted))
+        width = std::max(width, command.name.size());
+    for (const CliCommand& command : std::as_const(sorted))
+        out << "  " << command.name.leftJustified(width + 2) << command.brief << "\n";
+    out << "\n\"colloqua-cli COMMAND --help\" shows how to call a command and what it does.\n"
+           "Exit codes: 0 success, 1 failure, 2 wrong usage.\n";
 }
 } // namespace
 
