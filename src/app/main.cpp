@@ -2,6 +2,7 @@
 #include "dialogprompter.h"
 #include "imagesets.h"
 #include "localtimezone.h"
+#include "programcommandline.h"
 #include "programstart.h"
 #include "singleinstance.h"
 #include "station.h"
@@ -10,15 +11,47 @@
 #include "tformcomtools.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QTextStream>
 
 #include <memory>
+#include <optional>
+
+namespace
+{
+QStringList rawArguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
     LocalTimeZone::pin();
+    // Answered before anything needs a display.
+    const QStringList arguments = rawArguments(argc, argv);
+    switch (ProgramCommandLine::parse(arguments, false).action()) {
+    case ProgramCommandLine::Action::ShowHelp:
+        QTextStream(stdout) << ProgramCommandLine::helpText();
+        return 0;
+    case ProgramCommandLine::Action::ShowVersion:
+        QTextStream(stdout) << ProgramCommandLine::versionText();
+        return 0;
+    default:
+        break;
+    }
+    const QString displayProblem = ProgramStart::DisplayProblem(
+        [](const char* name) { return qEnvironmentVariable(name); }, ProgramCommandLine::platformArgument(arguments));
+    if (!displayProblem.isEmpty()) {
+        QTextStream(stderr) << displayProblem << '\n';
+        return 1;
+    }
+
+    std::optional<ProgramStart::PlatformStartGuard> platformGuard(std::in_place, 1);
     QApplication app(argc, argv);
+    platformGuard.reset();
     QApplication::setApplicationName(QStringLiteral("Colloqua"));
     QApplication::setApplicationVersion(QStringLiteral(COLLOQUA_VERSION));
     // Lets Wayland compositors match the windows to the installed launcher and its icon.
@@ -26,18 +59,12 @@ int main(int argc, char* argv[])
     // The program lives in the tray: hiding its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Colloqua, the serverless office messenger."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption homeOption(QStringLiteral("home"),
-        QStringLiteral("The station's home directory (default: %1).").arg(StationHome::defaultDir()),
-        QStringLiteral("DIR"));
-    const QCommandLineOption computerOption(QStringLiteral("computer"),
-        QStringLiteral("The computer name the station announces (default: the host name)."), QStringLiteral("NAME"));
-    parser.addOption(homeOption);
-    parser.addOption(computerOption);
-    parser.process(app);
+    // The application has taken its own arguments out; what is left must be ours.
+    const ProgramCommandLine commandLine = ProgramCommandLine::parse(QApplication::arguments(), true);
+    if (commandLine.action() == ProgramCommandLine::Action::Refuse) {
+        QTextStream(stderr) << "colloqua: " << commandLine.error() << " (see colloqua --help)\n";
+        return 2;
+    }
 
     // Without a screen nobody could dismiss a message box.
     std::unique_ptr<Prompter> prompter;
@@ -46,14 +73,14 @@ int main(int argc, char* argv[])
     else
         prompter = std::make_unique<DialogPrompter>();
 
-    const StationHome home(parser.value(homeOption));
+    const StationHome home(commandLine.home());
     SingleInstance instance(home);
     if (!ProgramStart::ClaimInstance(instance, *prompter))
         return 0;
 
     StationOptions options;
     options.home = home.ProgramDir();
-    options.computerName = parser.value(computerOption);
+    options.computerName = commandLine.computer();
     options.prompter = prompter.get();
     Station station(std::move(options));
     QObject::connect(&station, &Station::endRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
