@@ -22,11 +22,13 @@
 #include "tformsendmsg.h"
 #include "tformsplashscreen.h"
 #include "trayhost.h"
+#include "traywatch.h"
 #include "udpmailslotbackend.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTextStream>
 
 namespace
 {
@@ -83,6 +85,9 @@ Station::Station(StationOptions options, QObject* parent)
             m_computerName, [home] { return NetworkConfig::fromSettings(Settings(StationHome(home))); });
     }
 
+    m_trayWatch = new TrayWatch(*m_tray, this);
+    connect(m_trayWatch, &TrayWatch::trayAppeared, this, &Station::moveIntoTray);
+
     m_formMain = std::make_unique<TFormMain>(*this);
     m_formCom = std::make_unique<TFormCom>(*this);
     m_formCopy = std::make_unique<TFormCopy>(*this);
@@ -129,12 +134,41 @@ void Station::keepReachable()
 {
     if (m_tray->isAvailable())
         return;
-    if (!m_formCom->EstaConectado())
+    if (!m_trayMissingTold) {
+        m_trayMissingTold = true;
+        QTextStream(stderr) << "colloqua: no notification area (tray) on this desktop yet; the communicator stays on "
+                               "screen with a \"Colloqua\" menu, and the program moves into the tray if one appears "
+                               "within "
+                            << TrayWatch::PatienceMs / 1000 << " seconds\n";
+        m_trayWatch->start();
+    }
+    if (!m_formCom->EstaConectado()) {
         m_formLogon->Exibir();
-    else if (!m_formCom->isVisible())
+        m_standInWindow = m_formLogon.get();
+    } else if (!m_formCom->isVisible()) {
         m_formCom->show();
+        m_standInWindow = m_formCom.get();
+    }
     // Its menu bar offers the tray menu's entries.
     m_formMain->GarantirAcessoSemBandeja();
+}
+
+void Station::moveIntoTray()
+{
+    m_formMain->EntrarNaBandeja();
+    // What stood in for the tray goes, unless the user has started to use it: a name typed
+    // in the logon dialog is not thrown away.
+    QWidget* standIn = m_standInWindow;
+    m_standInWindow.clear();
+    if (standIn == m_formLogon.get()) {
+        if (m_formLogon->isVisible() && !m_formLogon->Alterado())
+            m_formLogon->reject();
+    } else if (standIn && standIn->isVisible()) {
+        standIn->hide();
+    }
+    // A communicator closed while there was no tray came back minimized; now the tray holds it.
+    if (m_formCom->isVisible() && m_formCom->isMinimized())
+        m_formCom->hide();
 }
 
 void Station::logOffForSessionEnd()

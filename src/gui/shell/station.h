@@ -7,12 +7,15 @@
 
 #include <QLocale>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
 
 class Clock;
 class Prompter;
+class TrayWatch;
+class QWidget;
 
 class TFormMain;
 class TFormCom;
@@ -84,8 +87,11 @@ public:
     // event loop and hands over to the communicator when they pass.
     void start();
     // Without a notification area the program must stay reachable through a window: the
-    // communicator while logged on, otherwise the logon dialog.
+    // communicator while logged on, otherwise the logon dialog. The first time, it says so
+    // on standard error and watches for a tray that appears later (a panel started after
+    // the program); when one does, the program moves into it.
     void keepReachable();
+    TrayWatch& trayWatch() const { return *m_trayWatch; }
     // The desktop session ends (session manager, termination signal): logs off, announcing
     // Offline, and nothing else.
     void logOffForSessionEnd();
@@ -97,6 +103,8 @@ signals:
     void endRequested();
 
 private:
+    void moveIntoTray();
+
     std::unique_ptr<Prompter> m_ownPrompter;
     std::unique_ptr<Clock> m_ownClock;
     Prompter* m_prompter = nullptr;
@@ -110,6 +118,10 @@ private:
     QString m_userName;
     QString m_installDir;
     QLocale m_collation;
+    TrayWatch* m_trayWatch = nullptr;
+    bool m_trayMissingTold = false;
+    // The window keepReachable put on screen because there was no tray.
+    QPointer<QWidget> m_standInWindow;
 
     // Declared in creation order; destroyed in reverse.
     std::unique_ptr<TFormMain> m_formMain;

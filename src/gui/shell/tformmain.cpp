@@ -2,6 +2,7 @@
 
 #include "creditstext.h"
 #include "imagesets.h"
+#include "namerules.h"
 #include "platformfactory.h"
 #include "screensaverwatch.h"
 #include "prompter.h"
@@ -20,6 +21,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace
@@ -30,17 +32,6 @@ QAction* addEntry(QMenu* menu, const QString& text, const Context* context, F&& 
     QAction* action = menu->addAction(text);
     QObject::connect(action, &QAction::triggered, context, std::forward<F>(handler));
     return action;
-}
-
-// The characters a user name never holds; the frames and the tree entries rely on it.
-QString withoutForbiddenChars(const QString& name)
-{
-    QString clean;
-    for (const QChar c : name) {
-        if (!QStringView(u".'()[]|").contains(c))
-            clean.append(c);
-    }
-    return clean;
 }
 } // namespace
 
@@ -171,7 +162,7 @@ void TFormMain::InserirUsuario()
         if (!answer)
             return;
         // A pasted name could carry what the logon dialog refuses to type.
-        const QString name = TrimBlanks(withoutForbiddenChars(QLocale::system().toUpper(*answer)));
+        const QString name = TrimBlanks(NameRules::withoutForbidden(QLocale::system().toUpper(*answer)));
         if (name.isEmpty())
             return;
         tools.names().AddUserName(name);
@@ -207,6 +198,27 @@ void TFormMain::ProtecaoDeTelaIniciada()
         entries.at(1)->trigger();
 }
 
+void TFormMain::EntrarNaBandeja()
+{
+    TrayHost& tray = m_station.tray();
+    // Shown again: a host that came after the first show must learn of the icon.
+    tray.hide();
+    tray.show();
+    TFormCom& com = m_station.FormCom();
+    if (m_menuSemBandeja) {
+        com.menuBar()->removeAction(m_menuSemBandeja->menuAction());
+        // Its entries belong to the tray menu, which keeps them.
+        m_menuSemBandeja->deleteLater();
+        m_menuSemBandeja = nullptr;
+    }
+    if (m_lbSemBandeja) {
+        com.statusBar()->removeWidget(m_lbSemBandeja);
+        m_lbSemBandeja->deleteLater();
+        m_lbSemBandeja = nullptr;
+        com.statusBar()->hide();
+    }
+}
+
 void TFormMain::GarantirAcessoSemBandeja()
 {
     if (m_station.tray().isAvailable())
@@ -220,6 +232,15 @@ void TFormMain::GarantirAcessoSemBandeja()
         m_menuSemBandeja->addAction(m_menuCreditos);
         m_menuSemBandeja->addSeparator();
         m_menuSemBandeja->addAction(m_menuFechar);
+    }
+    if (!m_lbSemBandeja) {
+        // A quiet line rather than a box at every start: the window itself is the notice.
+        m_lbSemBandeja = new QLabel(tr("Sem área de notificação"));
+        m_lbSemBandeja->setToolTip(tr("O painel não tem área de notificação: o Colloqua fica nesta janela, com o "
+                                      "menu Colloqua, e vai para a área de notificação quando ela aparecer."));
+        com.statusBar()->addWidget(m_lbSemBandeja, 1);
+        com.statusBar()->setSizeGripEnabled(false);
+        com.statusBar()->show();
     }
     if (!com.isVisible() && !m_station.FormLogon().isVisible())
         com.show();

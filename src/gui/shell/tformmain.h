@@ -59,6 +59,11 @@ public:
     void GarantirAcessoSemBandeja();
     // The communicator's menu that stands in for the tray menu; null while there is a tray.
     QMenu* MenuSemBandeja() const { return m_menuSemBandeja; }
+    // The line under the communicator that says why it stays on screen; null with a tray.
+    QLabel* LbSemBandeja() const { return m_lbSemBandeja; }
+    // A notification area has appeared: the icon goes into it, and the communicator drops
+    // the menu and the line that stood in for it.
+    void EntrarNaBandeja();
 
 private:
     void buildMenu(const ImageSets& images);
@@ -75,5 +80,6 @@ private:
     QAction* m_menuCreditos = nullptr;
     QAction* m_menuFechar = nullptr;
     QMenu* m_menuSemBandeja = nullptr;
+    QLabel* m_lbSemBandeja = nullptr;
     std::unique_ptr<ScreenSaverWatch> m_screenSaver;
 };

@@ -13,11 +13,15 @@
 #include "tformmain.h"
 #include "tformsplashscreen.h"
 #include "trayhost.h"
+#include "traywatch.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -80,7 +84,7 @@ public:
         Settings(StationHome(m_home)).WriteSetting(Setup, key, type, value);
     }
 
-    Station& create()
+    Station& create(bool trayAvailable = false)
     {
         StationOptions options;
         options.home = m_home;
@@ -89,8 +93,9 @@ public:
         options.programDir = m_install.path();
         options.prompter = &m_prompter;
         auto tray = std::make_unique<NullTrayHost>();
-        // A desktop without a notification area.
-        tray->setAvailable(false);
+        // A desktop without a notification area, unless asked.
+        tray->setAvailable(trayAvailable);
+        m_tray = tray.get();
         options.tray = std::move(tray);
         options.sound = std::make_unique<RecordingSoundPlayer>();
         options.opener = std::make_unique<RecordingDocumentOpener>();
@@ -100,9 +105,9 @@ public:
     }
 
     // The program's start: the splash shows, then its four ticks.
-    Station& createAndCheck()
+    Station& createAndCheck(bool trayAvailable = false)
     {
-        Station& station = create();
+        Station& station = create(trayAvailable);
         station.start();
         for (int tick = 0; tick <= StartupChecks::StepCount; ++tick)
             splash().TimerTick();
@@ -112,6 +117,7 @@ public:
     Station& station() const { return *m_station; }
     TFormSplashScreen& splash() const { return m_station->FormSplashScreen(); }
     QueuedPrompter& prompter() { return m_prompter; }
+    NullTrayHost& tray() const { return *m_tray; }
     QString home() const { return m_home; }
     void destroy() { m_station.reset(); }
 
@@ -121,6 +127,7 @@ private:
     QString m_home;
     FakeMailslotNetwork m_network;
     QueuedPrompter m_prompter;
+    NullTrayHost* m_tray = nullptr;
     std::unique_ptr<Station> m_station;
 };
 
@@ -147,9 +154,13 @@ private slots:
     void checks();
     void stepsOneTickEach();
     void checksRunOnTheTimer();
+    void hiddenSplashRunsNoChecks();
     void handOver_data();
     void handOver();
     void errorViewEndsTheRunWritingNothing();
+    void trayFromTheStart();
+    void lateTray_data();
+    void lateTray();
 
     void endOfRun_data();
     void endOfRun();
@@ -306,6 +317,28 @@ void TestStartup::checksRunOnTheTimer()
     station.FormLogon().reject();
 }
 
+void TestStartup::hiddenSplashRunsNoChecks()
+{
+    StartupStation fixture;
+    Station& station = fixture.create(true);
+    TFormSplashScreen& splash = fixture.splash();
+    station.start();
+    splash.TimerTick();
+    QCOMPARE(splash.stepsRun(), 1);
+    splash.hide();
+    QVERIFY(!splash.StepTimer()->isActive());
+    // Several intervals of the step timer.
+    QTest::qWait(800);
+    QCOMPARE(splash.stepsRun(), 1);
+    QCOMPARE(splash.state(), TFormSplashScreen::State::Checking);
+    // Shown again, the checks go on from where they were.
+    splash.show();
+    QVERIFY(splash.StepTimer()->isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(splash.state(), TFormSplashScreen::State::Passed, 10000);
+    QCOMPARE(splash.stepsRun(), StartupChecks::StepCount);
+    QVERIFY(!splash.StepTimer()->isActive());
+}
+
 void TestStartup::handOver_data()
 {
     QTest::addColumn<QString>("user");
@@ -376,6 +409,85 @@ void TestStartup::errorViewEndsTheRunWritingNothing()
     QTest::qWait(50);
     fixture.destroy();
     QCOMPARE(fileSnapshot(fixture.home()), before);
+}
+
+void TestStartup::trayFromTheStart()
+{
+    StartupStation fixture;
+    Station& station = fixture.createAndCheck(true);
+    QVERIFY(fixture.tray().isVisible());
+    QVERIFY(!station.trayWatch().isWatching());
+    QVERIFY(!station.FormMain().MenuSemBandeja());
+    QVERIFY(!station.FormMain().LbSemBandeja());
+    QVERIFY(!station.FormLogon().isVisible());
+    QVERIFY(!station.FormCom().isVisible());
+}
+
+void TestStartup::lateTray_data()
+{
+    QTest::addColumn<QString>("user"); // the default user; empty: no logon at the start
+    QTest::addColumn<bool>("showWindow"); // EXIBIR_JANELA
+    QTest::addColumn<bool>("typed"); // a key typed into the logon dialog meanwhile
+    QTest::addColumn<QString>("leftOnScreen"); // "logon", "communicator" or nothing
+
+    QTest::newRow("logged off: the logon dialog goes") << QString() << true << false << QString();
+    QTest::newRow("logged off, a name being typed: it stays")
+        << QString() << true << true << QStringLiteral("logon");
+    QTest::newRow("logged on, window asked for: it stays")
+        << QStringLiteral("ANA") << true << false << QStringLiteral("communicator");
+    QTest::newRow("logged on, window shown only for lack of a tray: it goes")
+        << QStringLiteral("ANA") << false << false << QString();
+}
+
+void TestStartup::lateTray()
+{
+    QFETCH(QString, user);
+    QFETCH(bool, showWindow);
+    QFETCH(bool, typed);
+    QFETCH(QString, leftOnScreen);
+
+    StartupStation fixture;
+    fixture.lay({ { QStringLiteral("colloqua.ini"), goldenFactoryFile() } });
+    fixture.setting(QStringLiteral("DEFAULT_USER"), user);
+    fixture.setting(QStringLiteral("DEFAULT_CHANNEL"), QStringLiteral("VENDAS"));
+    fixture.setting(QStringLiteral("DEFAULT_STATUS"), QStringLiteral("ON"));
+    fixture.setting(QStringLiteral("EXIBIR_JANELA"), showWindow, SettingBoolean);
+    Station& station = fixture.createAndCheck();
+    TFormMain& main = station.FormMain();
+    TFormCom& com = station.FormCom();
+    TFormLogon& logon = station.FormLogon();
+
+    // Without a tray: the stand-in menu, the quiet line under the communicator, and the watch.
+    QVERIFY(main.MenuSemBandeja());
+    QVERIFY(main.LbSemBandeja());
+    QCOMPARE(main.LbSemBandeja()->text(), QStringLiteral("Sem área de notificação"));
+    QVERIFY(station.trayWatch().isWatching());
+    QVERIFY(fixture.prompter().asked().isEmpty());
+    QCOMPARE(logon.isVisible() || com.isVisible(), true);
+    if (typed)
+        QTest::keyClick(logon.ComboUsuario()->lineEdit(), Qt::Key_B);
+
+    // The panel comes up a little later.
+    QTest::qWait(TrayWatch::PollMs + 200);
+    fixture.tray().hide();
+    fixture.tray().setAvailable(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!main.MenuSemBandeja(), 4 * TrayWatch::PollMs);
+    QVERIFY(!main.LbSemBandeja());
+    QVERIFY(!com.menuBar()->actions().isEmpty());
+    QVERIFY(fixture.tray().isVisible());
+    QVERIFY(!station.trayWatch().isWatching());
+    QCOMPARE(logon.isVisible(), leftOnScreen == QLatin1String("logon"));
+    QCOMPARE(com.isVisible(), leftOnScreen == QLatin1String("communicator"));
+    QCOMPARE(com.EstaConectado(), !user.isEmpty());
+
+    // From now on a closed communicator goes into the tray, not to the task bar.
+    if (com.isVisible()) {
+        com.close();
+        QTest::qWait(50);
+        QVERIFY(!com.isVisible());
+    }
+    if (logon.isVisible())
+        logon.reject();
 }
 
 void TestStartup::endOfRun_data()

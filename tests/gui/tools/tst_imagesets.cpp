@@ -1,3 +1,5 @@
+#include "fakeclock.h"
+#include "frame.h"
 #include "imagesets.h"
 
 #include <QColor>
@@ -127,6 +129,8 @@ private slots:
     void hiDpiPicturesHaveMorePixels();
     void outOfRangeIsEmpty_data() { everySet(); }
     void outOfRangeIsEmpty();
+    void everyFaceAFrameCarriesHasAPicture_data();
+    void everyFaceAFrameCarriesHasAPicture();
     void statusPicturesFollowStatusOrder_data();
     void statusPicturesFollowStatusOrder();
     void invisibleIsHollowOfflineIsFilled();
@@ -224,6 +228,28 @@ void TestImageSets::outOfRangeIsEmpty()
         QVERIFY(list.pixmap(index, 2.0).isNull());
         QVERIFY(list.path(index).isEmpty());
     }
+}
+
+void TestImageSets::everyFaceAFrameCarriesHasAPicture_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<int>("index");
+    // The history window draws the picture of whatever digit a received frame holds.
+    for (int digit = 0; digit <= 9; ++digit)
+        QTest::addRow("digit %d", digit) << QString::number(digit) << digit;
+    QTest::newRow("letter: the default face") << QStringLiteral("x") << 5;
+    QTest::newRow("two digits: the first one") << QStringLiteral("42") << 4;
+}
+
+void TestImageSets::everyFaceAFrameCarriesHasAPicture()
+{
+    QFETCH(QString, face);
+    QFETCH(int, index);
+    TDados frame;
+    const FakeClock clock;
+    ParseFrame(QStringLiteral("M[ANA|JOAO|070512143005|") + face + QStringLiteral("]S[]D[oi]"), frame, clock);
+    QCOMPARE(frame.FaceIndex, index);
+    QVERIFY(!m_sets.ImageListFaces().pixmap(frame.FaceIndex).isNull());
 }
 
 void TestImageSets::statusPicturesFollowStatusOrder_data()
