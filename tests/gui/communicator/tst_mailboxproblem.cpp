@@ -109,7 +109,8 @@ void TestMailboxProblem::toldOnceAtLogon()
     QCOMPARE(asked.what, QStringLiteral("message"));
     QCOMPARE(asked.kind, Prompter::Kind::Warning);
     QCOMPARE(asked.title, QStringLiteral("Colloqua"));
-    QCOMPARE(asked.text, message.arg(QString::number(port), address));
+    QCOMPARE(asked.text,
+        QString(message).replace(QStringLiteral("%1"), QString::number(port)).replace(QStringLiteral("%2"), address));
 
     // Once the cause is gone, the next logon opens the mailbox and says nothing.
     a.queued().clear();
