@@ -31,9 +31,24 @@
 //
 // COLLOQUA_FAULT_SEED repeats a run (the seed is printed); COLLOQUA_FAULT_KILLS sets the kills
 // per kind of file.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define COLLOQUA_KILLS_SANITIZED
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define COLLOQUA_KILLS_SANITIZED
+#endif
+
 namespace
 {
 constexpr int Patience = 15000;
+#ifdef COLLOQUA_KILLS_SANITIZED
+// Under the sanitizers each start of the worker takes a few hundred milliseconds.
+constexpr int DefaultKills = 12;
+#else
+constexpr int DefaultKills = 35;
+#endif
 // The kill falls anywhere in this many microseconds after the worker is ready.
 constexpr quint32 KillWindowUs = 25000;
 
@@ -288,7 +303,7 @@ void TestKilledSaves::initTestCase()
         m_seed = QRandomGenerator::system()->generate();
     m_kills = qEnvironmentVariableIntValue("COLLOQUA_FAULT_KILLS", &ok);
     if (!ok || m_kills <= 0)
-        m_kills = 35;
+        m_kills = DefaultKills;
     qInfo("seed %u, %d kills per kind (COLLOQUA_FAULT_SEED=%u repeats this run)", m_seed, m_kills, m_seed);
 }
 
