@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev libgl-dev libqt6opengl6-dev
     qt6-qpa-plugins
     tshark xvfb xauth dbus dbus-x11 libglib2.0-bin
-    trayer xdotool imagemagick x11-utils openbox
+    trayer xdotool imagemagick x11-utils openbox iproute2
     clang libclang-rt-14-dev
     dpkg-dev file desktop-file-utils appstream librsvg2-bin
 )
