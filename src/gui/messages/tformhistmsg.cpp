@@ -12,6 +12,7 @@
 #include "usertree.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -130,6 +131,10 @@ void TFormHistMSG::buildMenus()
 {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setNativeMenuBar(false);
+    // The bar would take the window's blue, under black captions.
+    QPalette barPalette = m_menuBar->palette();
+    barPalette.setColor(QPalette::Window, QApplication::palette(m_menuBar).color(QPalette::Window));
+    m_menuBar->setPalette(barPalette);
     m_menuBar->installEventFilter(this);
     layout()->setMenuBar(m_menuBar);
     QMenu* mensagem = m_menuBar->addMenu(tr("Mensagem"));

@@ -30,6 +30,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <initializer_list>
+
 namespace
 {
 // The manual and the version pages sit beside the executable in a build tree, and under
@@ -99,6 +101,10 @@ Station::Station(StationOptions options, QObject* parent)
     m_formSplashScreen = std::make_unique<TFormSplashScreen>(*this);
     m_formConfig = std::make_unique<TFormConfig>(*this);
     m_formCredito = std::make_unique<TFormCredito>(*this);
+    const std::initializer_list<QWidget*> shownWithoutWaiting { m_formLogon.get(), m_formConfig.get(),
+        m_formCredito.get() };
+    for (QWidget* dialog : shownWithoutWaiting)
+        m_formComTools->keepDialogoAbertoWhileShown(*dialog);
 }
 
 Station::~Station()

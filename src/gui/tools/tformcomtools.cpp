@@ -6,6 +6,41 @@
 #include "tformhistmsg.h"
 
 #include <QDir>
+#include <QEvent>
+#include <QWidget>
+
+namespace
+{
+// Opens the DialogoAberto bracket when its dialog shows and closes it when the dialog hides.
+class DialogoAbertoWhileShown final : public QObject
+{
+public:
+    DialogoAbertoWhileShown(TFormComTools& tools, QWidget& dialog)
+        : QObject(&dialog)
+        , m_tools(tools)
+    {
+        dialog.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && !m_open) {
+            m_wasOpen = m_tools.DialogoAberto();
+            m_open = true;
+            m_tools.setDialogoAberto(true);
+        } else if (event->type() == QEvent::Hide && m_open) {
+            m_open = false;
+            m_tools.setDialogoAberto(m_wasOpen);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TFormComTools& m_tools;
+    bool m_open = false;
+    bool m_wasOpen = false;
+};
+} // namespace
 
 TFormComTools::TFormComTools(Station& station, QObject* parent)
     : QObject(parent)
@@ -47,4 +82,9 @@ void TFormComTools::setDialogoAberto(bool open)
     m_dialogoAberto = open;
     if (open)
         m_station.FormHistMSG().setTopmost(false);
+}
+
+void TFormComTools::keepDialogoAbertoWhileShown(QWidget& dialog)
+{
+    new DialogoAbertoWhileShown(*this, dialog);
 }

@@ -15,6 +15,7 @@
 
 #include <utility>
 
+class QWidget;
 class Station;
 
 // The shared tools of a station, never shown: the program directory, the settings and data
@@ -63,6 +64,9 @@ public:
     // always-on-top layer, and an arriving message does not lift it above the dialog.
     bool DialogoAberto() const { return m_dialogoAberto; }
     void setDialogoAberto(bool open);
+    // Keeps the bracket open while `dialog` shows: the dialogs shown without waiting for them
+    // (logon, settings, credits) would otherwise open under a pinned history window.
+    void keepDialogoAbertoWhileShown(QWidget& dialog);
 
     // Runs a user action. A file error aborts the action and is shown to the user, as the
     // shared file routines expect of whoever calls them. False when it failed.

@@ -15,12 +15,22 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
+
+#include <cmath>
+#include <functional>
 
 namespace
 {
 const QString Channel = QStringLiteral("NETWORK");
 }
+
+// Opens a dialog of the station the way the user does and returns it.
+using DialogOpener = std::function<QWidget*(TestStation&)>;
+using WindowOf = std::function<QWidget*(Station&)>;
+Q_DECLARE_METATYPE(DialogOpener)
+Q_DECLARE_METATYPE(WindowOf)
 
 class TestStationWindows final : public QObject
 {
@@ -34,6 +44,10 @@ private slots:
     void logonDialogLogsOn();
     void sendWindowRecipients();
     void historyPinnedInPlace();
+    void dialogsOpenAboveThePinnedHistory_data();
+    void dialogsOpenAboveThePinnedHistory();
+    void menuBarsReadable_data();
+    void menuBarsReadable();
     void historyPages_data();
     void historyPages();
 };
@@ -195,6 +209,104 @@ void TestStationWindows::historyPinnedInPlace()
     QCOMPARE(hist.geometry(), before);
     a.tools().setDialogoAberto(false);
     QVERIFY(!hist.isTopmost());
+}
+
+void TestStationWindows::dialogsOpenAboveThePinnedHistory_data()
+{
+    QTest::addColumn<DialogOpener>("open");
+    QTest::addColumn<bool>("outerBracket");
+    const DialogOpener logon = [](TestStation& a) {
+        emit a.tray().openRequested();
+        return static_cast<QWidget*>(&a.station().FormLogon());
+    };
+    const DialogOpener settings = [](TestStation& a) {
+        a.com().MenuConfiguracoesClick();
+        return static_cast<QWidget*>(&a.station().FormConfig());
+    };
+    const DialogOpener credits = [](TestStation& a) {
+        a.station().FormMain().Creditos();
+        return static_cast<QWidget*>(&a.station().FormCredito());
+    };
+    QTest::newRow("logon") << logon << false;
+    QTest::newRow("settings") << settings << false;
+    QTest::newRow("credits") << credits << false;
+    QTest::newRow("credits over a prompt") << credits << true;
+}
+
+// A dialog shown without waiting for it must not open under the history window pinned by an
+// arriving message, nor may a message arriving meanwhile pin it over the dialog.
+void TestStationWindows::dialogsOpenAboveThePinnedHistory()
+{
+    QFETCH(DialogOpener, open);
+    QFETCH(bool, outerBracket);
+    FakeMailslotNetwork network;
+    TestStation a(QStringLiteral("pc-a"), network);
+    TFormHistMSG& hist = a.station().FormHistMSG();
+    hist.show();
+    hist.setTopmost(true);
+    if (outerBracket)
+        a.tools().setDialogoAberto(true);
+
+    QWidget* dialog = open(a);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(a.tools().DialogoAberto());
+    QVERIFY(!hist.isTopmost());
+    QVERIFY(hist.isVisible());
+
+    dialog->close();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(a.tools().DialogoAberto(), outerBracket);
+    // Shown again, the bracket opens again.
+    open(a);
+    QVERIFY(a.tools().DialogoAberto());
+    dialog->close();
+    QCOMPARE(a.tools().DialogoAberto(), outerBracket);
+}
+
+void TestStationWindows::menuBarsReadable_data()
+{
+    QTest::addColumn<WindowOf>("window");
+    QTest::newRow("communicator") << WindowOf([](Station& s) -> QWidget* { return &s.FormCom(); });
+    QTest::newRow("send") << WindowOf([](Station& s) -> QWidget* { return &s.FormSendMSG(); });
+    QTest::newRow("history") << WindowOf([](Station& s) -> QWidget* { return &s.FormHistMSG(); });
+}
+
+namespace
+{
+// WCAG relative luminance, 0 for black to 1 for white.
+double luminance(const QColor& colour)
+{
+    const auto linear = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+} // namespace
+
+// The captions of a menu bar stand out from the bar, whatever colour the window is painted.
+void TestStationWindows::menuBarsReadable()
+{
+    QFETCH(WindowOf, window);
+    FakeMailslotNetwork network;
+    TestStation a(QStringLiteral("pc-a"), network);
+    QWidget* shown = window(a.station());
+    shown->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    auto* bar = shown->findChild<QMenuBar*>();
+    QVERIFY(bar);
+    const QImage picture = bar->grab().toImage();
+    QVERIFY(!picture.isNull());
+    // The bar's empty right end, away from every caption.
+    const QColor background = picture.pixelColor(picture.width() - 3, picture.height() / 2);
+    const QColor caption = bar->palette().color(QPalette::ButtonText);
+    QVERIFY2(contrast(background, caption) >= 4.5,
+        qPrintable(QStringLiteral("captions %1 on %2").arg(caption.name(), background.name())));
+    shown->hide();
 }
 
 void TestStationWindows::historyPages_data()
