@@ -27,9 +27,10 @@ started=$SECONDS
 work=$(mktemp -d)
 pids=()
 cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    local i
+    # Last started first: the stations before their trays, window managers and screens.
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[$i]}" 2>/dev/null || true; done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[$i]}" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -73,13 +74,6 @@ wait_for() {
     done
 }
 
-# A free display number, then the next free one.
-free_display() {
-    local d=$1
-    while [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ]; do d=$((d + 1)); done
-    echo "$d"
-}
-
 # A UDP port nobody listens on, for this run only.
 port=$((40000 + RANDOM % 20000))
 while ss -Huln "sport = :$port" | grep -q .; do port=$((40000 + RANDOM % 20000)); done
@@ -93,20 +87,21 @@ unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
-# One screen per station: every window on a screen belongs to its station.
-next=99
+# One screen per station: every window on a screen belongs to its station. Xvfb picks a free
+# display number itself and writes it once it accepts clients.
+screen_width=1024
+screen_answers() { on "$1" xdpyinfo >/dev/null 2>&1; }
 n=0
 for s in ANA BRUNO; do
-    d=$(free_display "$next")
-    next=$((d + 1))
-    display[$s]=:$d
     address[$s]=127.0.0.$((base + n))
     n=$((n + 1))
-    Xvfb "${display[$s]}" -screen 0 1024x768x24 -nolisten tcp >"$work/$s-xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${screen_width}x768x24" -nolisten tcp 3>"$work/$s-display" >"$work/$s-xvfb.log" 2>&1 &
     pids+=($!)
 done
 for s in ANA BRUNO; do
-    wait_for "the virtual screen ${display[$s]} starts" on "$s" xdpyinfo >/dev/null 2>&1
+    wait_for "the virtual screen of $s starts" test -s "$work/$s-display"
+    display[$s]=:$(tr -dc 0-9 <"$work/$s-display")
+    wait_for "the virtual screen ${display[$s]} answers" screen_answers "$s"
     HOME="$work/$s-wm" on "$s" openbox --sm-disable >"$work/$s-wm.log" 2>&1 &
     pids+=($!)
     on "$s" trayer --edge top --align right --widthtype pixel --width 60 --heighttype pixel --height 32 \
@@ -163,6 +158,22 @@ shoot() {
     mkdir -p "$shots"
     grab "$1" "$2" "$shots/$3.png" || fail "no picture of the window $2 for $3"
     say "  saved $shots/$3.png"
+}
+
+# The open menus of the station together (the windows the window manager leaves alone), out to
+# the tray in the screen's top right corner.
+shoot_menus() {
+    [ -n "$shots" ] || return 0
+    local box
+    box=$(windows_of "$1" | while read -r w rest; do
+        on "$1" xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && echo "$w $rest" || true
+    done | awk -v width="$screen_width" '$5 > 40 { if (!n++ || $2 < l) l = $2; if ($3 + $5 > b) b = $3 + $5 }
+        END { if (n) printf "%dx%d+%d+0", width - l + 4, b + 8, l - 4 }')
+    [ -n "$box" ] || fail "no open menu to picture for $2"
+    on "$1" import -window root "$work/root.png"
+    mkdir -p "$shots"
+    convert "$work/root.png" -crop "$box" +repage -strip "$shots/$2.png"
+    say "  saved $shots/$2.png"
 }
 
 # Pixels of `colour` (give or take a little) in a picture.
@@ -334,7 +345,10 @@ shoot BRUNO "$(history_window)" e2e-history
 # ---- 6. ANA goes away through the tray; BRUNO's list shows it
 begin "6. ANA switches to Away"
 tray_menu ANA
-pick ANA $away_entry
+pick ANA ${away_entry% Return}
+sleep 0.5
+shoot_menus ANA e2e-tray-away
+pick ANA Return
 wait_for "ANA announces Away" who_lists "ANA (pc-ana) AU"
 wait_for "BRUNO's communicator shows ANA away" tree_has BRUNO "$away_colour"
 shoot BRUNO "$(window_named BRUNO Comunicador)" e2e-peer-away
