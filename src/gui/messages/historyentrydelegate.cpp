@@ -4,19 +4,22 @@
 #include "historylist.h"
 #include "imagelist.h"
 
+#include <QDateTime>
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace
 {
-// Columns of an entry, from its left edge.
+// The columns of an entry for a small font, from its left edge.
 constexpr int LabelColumn = 32;
 constexpr int NameColumn = 58;
 constexpr int TextColumn = 137;
 // The message text wraps this much short of the entry's width.
 constexpr int TextMargin = 147;
-// A name ends before the message column, however long it is.
-constexpr int NameWidth = TextColumn - NameColumn - 4;
+// Space left between a label and what follows it.
+constexpr int Gap = 4;
 // Longer names are cut before they are measured: the entry shows a few dozen characters.
 constexpr qsizetype LongestNameMeasured = 256;
 } // namespace
@@ -24,6 +27,22 @@ constexpr qsizetype LongestNameMeasured = 256;
 const QColor HistoryEntryDelegate::Navy(0, 0, 128);
 const QColor HistoryEntryDelegate::Green(0, 128, 0);
 const QColor HistoryEntryDelegate::Silver(192, 192, 192);
+
+HistoryEntryDelegate::Columns HistoryEntryDelegate::columnsFor(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    const int labels = std::max(metrics.horizontalAdvance(tr("   de:")), metrics.horizontalAdvance(tr("para:")));
+    // Every date has the same digits' width.
+    const int date = metrics.horizontalAdvance(tr("data:") + FormatarData(QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58))));
+    Columns columns;
+    columns.label = LabelColumn;
+    columns.name = std::max(NameColumn, LabelColumn + labels + Gap);
+    columns.text = std::max({ TextColumn, LabelColumn + date + 2 * Gap, columns.name + (TextColumn - NameColumn) / 2 });
+    columns.textMargin = TextMargin + (columns.text - TextColumn);
+    // A name ends before the message column, however long it is.
+    columns.nameWidth = columns.text - columns.name - Gap;
+    return columns;
+}
 
 HistoryEntryDelegate::HistoryEntryDelegate(const ImageList& faces, const Clock& clock, QObject* parent)
     : QStyledItemDelegate(parent)
@@ -50,9 +69,10 @@ HistoryEntryDelegate::Desenho HistoryEntryDelegate::desenho(
     };
     QFont bold = font;
     bold.setBold(true);
+    const Columns columns = columnsFor(font);
     const auto name = [&](const QString& text, bool isBold) {
         const QFontMetrics metrics(isBold ? bold : font);
-        return metrics.elidedText(text.left(LongestNameMeasured), Qt::ElideRight, NameWidth);
+        return metrics.elidedText(text.left(LongestNameMeasured), Qt::ElideRight, columns.nameWidth);
     };
 
     const int x = rect.left();
@@ -61,24 +81,24 @@ HistoryEntryDelegate::Desenho HistoryEntryDelegate::desenho(
     const QColor black(Qt::black);
     if (m_page == HistoryPage::Recebidas || m_page == HistoryPage::Todas) {
         const bool isBold = m_page == HistoryPage::Recebidas;
-        result.textos.append({ QPoint(x + LabelColumn, y), tr("   de:"), colour(black), false });
-        result.textos.append({ QPoint(x + NameColumn, y), name(frame.FromUser, isBold), colour(black), isBold });
+        result.textos.append({ QPoint(x + columns.label, y), tr("   de:"), colour(black), false });
+        result.textos.append({ QPoint(x + columns.name, y), name(frame.FromUser, isBold), colour(black), isBold });
     }
     if (m_page == HistoryPage::Enviadas || m_page == HistoryPage::Todas) {
         const bool isBold = m_page == HistoryPage::Enviadas;
-        result.textos.append({ QPoint(x + LabelColumn, y + d), tr("para:"), colour(black), false });
-        result.textos.append({ QPoint(x + NameColumn, y + d), name(frame.ToUser, isBold), colour(black), isBold });
+        result.textos.append({ QPoint(x + columns.label, y + d), tr("para:"), colour(black), false });
+        result.textos.append({ QPoint(x + columns.name, y + d), name(frame.ToUser, isBold), colour(black), isBold });
     }
     const QColor dateColour = m_page == HistoryPage::Enviadas ? Green : m_page == HistoryPage::Todas ? Silver : Navy;
-    result.textos.append({ QPoint(x + LabelColumn, y + d + LineHeight), tr("data:") + FormatarData(frame.SentAt),
+    result.textos.append({ QPoint(x + columns.label, y + d + LineHeight), tr("data:") + FormatarData(frame.SentAt),
         colour(dateColour), false });
 
     const QFontMetrics metrics(font);
     const QStringList lines = QuebrarTexto(
-        frame.MessageText, rect.width() - TextMargin,
+        frame.MessageText, rect.width() - columns.textMargin,
         [&](QStringView line) { return metrics.horizontalAdvance(line.toString()); }, MaxTextLines);
     for (qsizetype n = 0; n < lines.size(); ++n)
-        result.textos.append({ QPoint(x + TextColumn, y + LineHeight * int(n)), lines.at(n), colour(black), false });
+        result.textos.append({ QPoint(x + columns.text, y + LineHeight * int(n)), lines.at(n), colour(black), false });
     return result;
 }
 

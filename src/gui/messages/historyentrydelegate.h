@@ -37,6 +37,19 @@ public:
         QList<Texto> textos;
     };
 
+    // Where an entry's texts start, from its left edge, and how far they may run.
+    struct Columns
+    {
+        int label = 0; // "de:", "para:", "data:…"
+        int name = 0;
+        int text = 0; // the message lines
+        int textMargin = 0; // the message wraps this much short of the entry's width
+        int nameWidth = 0;
+    };
+    // The classic columns suit a small font; a wider one moves them right so that the labels,
+    // the names, the date and the message never run into each other.
+    static Columns columnsFor(const QFont& font);
+
     HistoryEntryDelegate(const ImageList& faces, const Clock& clock, QObject* parent = nullptr);
 
     void setPage(int page) { m_page = page; }

@@ -16,6 +16,8 @@
 #include <QTabBar>
 #include <QTest>
 
+#include <algorithm>
+
 namespace
 {
 const QString Channel = QStringLiteral("NETWORK");
@@ -75,6 +77,11 @@ HistoryEntryDelegate::Desenho drawn(const TFormHistMSG& hist, int row, bool sele
     return hist.EntryDelegate()->desenho(list->item(row)->text(), rect, selected, list->font());
 }
 
+HistoryEntryDelegate::Columns columnsOf(const TFormHistMSG& hist)
+{
+    return HistoryEntryDelegate::columnsFor(hist.ListBoxMsg()->font());
+}
+
 const HistoryEntryDelegate::Texto* textAt(const HistoryEntryDelegate::Desenho& entry, const QPoint& pos)
 {
     for (const HistoryEntryDelegate::Texto& texto : entry.textos) {
@@ -126,6 +133,8 @@ private slots:
     void systemFrames();
     void entryLayout_data();
     void entryLayout();
+    void textsNeverRunIntoEachOther_data();
+    void textsNeverRunIntoEachOther();
     void longNamesAndTextsStayInTheEntry();
     void answer_data();
     void answer();
@@ -229,8 +238,8 @@ void TestTFormHistMSG::entryLayout_data()
 {
     QTest::addColumn<int>("page");
     QTest::addColumn<bool>("selected");
-    QTest::addColumn<QStringList>("labels"); // at x+32, top to bottom
-    QTest::addColumn<QStringList>("names"); // at x+58
+    QTest::addColumn<QStringList>("labels"); // in the label column, top to bottom
+    QTest::addColumn<QStringList>("names"); // in the name column
     QTest::addColumn<bool>("bold");
     QTest::addColumn<QColor>("dateColour");
     const QColor white(Qt::white);
@@ -261,12 +270,13 @@ void TestTFormHistMSG::entryLayout()
     const HistoryEntryDelegate::Desenho entry = drawn(f.hist(), 0, selected);
     QVERIFY(entry.valid);
 
+    const HistoryEntryDelegate::Columns columns = columnsOf(f.hist());
     QStringList labelTexts;
     QStringList nameTexts;
     for (int line = 0; line < 3; ++line) {
-        if (const auto* label = textAt(entry, QPoint(32, 13 * line)))
+        if (const auto* label = textAt(entry, QPoint(columns.label, 13 * line)))
             labelTexts.append(label->text);
-        if (const auto* name = textAt(entry, QPoint(58, 13 * line))) {
+        if (const auto* name = textAt(entry, QPoint(columns.name, 13 * line))) {
             nameTexts.append(name->text);
             QCOMPARE(name->bold, bold);
             QCOMPARE(name->color, selected ? QColor(Qt::white) : QColor(Qt::black));
@@ -274,10 +284,53 @@ void TestTFormHistMSG::entryLayout()
     }
     QCOMPARE(labelTexts, labels);
     QCOMPARE(nameTexts, names);
-    QCOMPARE(textAt(entry, QPoint(32, 13 * (labels.size() - 1)))->color, dateColour);
-    const auto* text = textAt(entry, QPoint(137, 0));
+    QCOMPARE(textAt(entry, QPoint(columns.label, 13 * (labels.size() - 1)))->color, dateColour);
+    const auto* text = textAt(entry, QPoint(columns.text, 0));
     QVERIFY(text);
     QCOMPARE(text->text, QStringLiteral("oi"));
+}
+
+void TestTFormHistMSG::textsNeverRunIntoEachOther_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("pointSize");
+    for (const int page : { 0, 1, 2 }) {
+        for (const int size : { 7, 9, 12, 16 })
+            QTest::addRow("page %d, %d pt", page, size) << page << size;
+    }
+}
+
+void TestTFormHistMSG::textsNeverRunIntoEachOther()
+{
+    QFETCH(int, page);
+    QFETCH(int, pointSize);
+    Fixture f;
+    const QString name = QStringLiteral("WWWWWWWWWWWWWWWWWWWWWWWW");
+    if (page == 1)
+        f.history().AppendSent(BuildTextFrame(Me, name, atMinute(1), 2, QStringLiteral("oi")));
+    else
+        f.history().AppendReceived(BuildTextFrame(name, Me, atMinute(1), 2, QStringLiteral("oi")));
+    f.show(page);
+    QFont font = f.hist().ListBoxMsg()->font();
+    font.setPointSize(pointSize);
+    const QListWidget* list = f.hist().ListBoxMsg();
+    const QRect rect(0, 0, 600, HistoryEntryDelegate::EntryHeight);
+    const HistoryEntryDelegate::Desenho entry = f.hist().EntryDelegate()->desenho(list->item(0)->text(), rect, false, font);
+    QVERIFY(entry.valid);
+    const HistoryEntryDelegate::Columns columns = HistoryEntryDelegate::columnsFor(font);
+    QFont bold = font;
+    bold.setBold(true);
+    // Every text ends before the next column of its line begins.
+    for (const HistoryEntryDelegate::Texto& texto : entry.textos) {
+        const int right = texto.pos.x() + QFontMetrics(texto.bold ? bold : font).horizontalAdvance(texto.text);
+        if (texto.pos.x() == columns.text)
+            continue;
+        const bool nameLine = std::any_of(entry.textos.cbegin(), entry.textos.cend(), [&](const auto& other) {
+            return other.pos.y() == texto.pos.y() && other.pos.x() == columns.name;
+        });
+        const int next = texto.pos.x() == columns.label && nameLine ? columns.name : columns.text;
+        QVERIFY2(right < next, qPrintable(QStringLiteral("\"%1\" ends at %2, past %3").arg(texto.text).arg(right).arg(next)));
+    }
 }
 
 void TestTFormHistMSG::longNamesAndTextsStayInTheEntry()
@@ -292,19 +345,20 @@ void TestTFormHistMSG::longNamesAndTextsStayInTheEntry()
     const QFontMetrics metrics(f.hist().ListBoxMsg()->font());
     QFont bold = f.hist().ListBoxMsg()->font();
     bold.setBold(true);
-    const auto* name = textAt(entry, QPoint(58, 0));
+    const HistoryEntryDelegate::Columns columns = columnsOf(f.hist());
+    const auto* name = textAt(entry, QPoint(columns.name, 0));
     QVERIFY(name);
-    QVERIFY(QFontMetrics(bold).horizontalAdvance(name->text) < 137 - 58);
+    QVERIFY(QFontMetrics(bold).horizontalAdvance(name->text) < columns.text - columns.name);
     int textLines = 0;
     for (const HistoryEntryDelegate::Texto& texto : entry.textos) {
-        if (texto.pos.x() != 137)
+        if (texto.pos.x() != columns.text)
             continue;
         ++textLines;
         QVERIFY(texto.pos.y() + 13 <= HistoryEntryDelegate::EntryHeight);
     }
     QCOMPARE(textLines, 4);
     // Markup is text like any other.
-    QVERIFY(textAt(entry, QPoint(137, 0))->text.startsWith(QStringLiteral("<b>negrito")));
+    QVERIFY(textAt(entry, QPoint(columns.text, 0))->text.startsWith(QStringLiteral("<b>negrito")));
     // Painting it all stays inside the list.
     const QImage image = f.hist().ListBoxMsg()->viewport()->grab().toImage();
     QVERIFY(!image.isNull());
@@ -476,7 +530,7 @@ void TestTFormHistMSG::wrapFollowsTheWidth()
     const auto messageLines = [&] {
         QStringList lines;
         for (const HistoryEntryDelegate::Texto& texto : drawn(f.hist(), 0).textos) {
-            if (texto.pos.x() == 137)
+            if (texto.pos.x() == columnsOf(f.hist()).text)
                 lines.append(texto.text);
         }
         return lines;
@@ -494,7 +548,7 @@ void TestTFormHistMSG::wrapFollowsTheWidth()
     QVERIFY(text.startsWith(wide.join(QString())));
     // Each line but the last stops at the first character past the column's width.
     const QFontMetrics metrics(f.hist().ListBoxMsg()->font());
-    const int limit = f.hist().ListBoxMsg()->viewport()->width() - 147;
+    const int limit = f.hist().ListBoxMsg()->viewport()->width() - columnsOf(f.hist()).textMargin;
     for (const QString& line : wide) {
         QVERIFY(metrics.horizontalAdvance(line) > limit);
         QVERIFY(metrics.horizontalAdvance(line.chopped(1)) <= limit);
