@@ -3,13 +3,13 @@
 #include "ansi.h"
 #include "clock.h"
 #include "fileerror.h"
+#include "savefilecommit.h"
 #include "stationhome.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <vector>
 
@@ -152,9 +152,7 @@ void save(const UserTree& tree, const QString& path)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     const QByteArray bytes = toBytes(tree);
-    // commit() takes a failed flush of the buffered bytes for success and puts what reached the
-    // disk in place (an empty tree on a full disk), so the flush is checked first.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !CommitWhole(file)) {
         throw FileError(
             tr("Não foi possível gravar o arquivo \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     }

@@ -2,11 +2,11 @@
 
 #include "ansi.h"
 #include "fileerror.h"
+#include "savefilecommit.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThread>
 
 #include <cerrno>
@@ -325,8 +325,7 @@ void ProfileFile::write(const QList<Entry>& entries)
     QSaveFile file(m_path);
     // In a home that is not writable, an existing writable file is still updated in place.
     file.setDirectWriteFallback(true);
-    // commit() takes a failed flush of the buffered bytes for success (see UserTreeFile::save).
-    if (!file.open(QIODevice::WriteOnly) || file.write(after) != after.size() || !file.flush() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(after) != after.size() || !CommitWhole(file))
         failWrite(m_path);
 }
 

@@ -1,11 +1,11 @@
 #include "soundfilecopy.h"
 
 #include "profilefile.h"
+#include "savefilecommit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 std::optional<QString> CopySoundFile(const StationHome& home, const QString& source)
 {
@@ -39,8 +39,7 @@ std::optional<QString> CopySoundFile(const StationHome& home, const QString& sou
         if (out.write(buffer, read) != read)
             return std::nullopt;
     }
-    // commit() takes a failed flush of the buffered bytes for success (see UserTreeFile::save).
-    if (!out.flush() || !out.commit())
+    if (!CommitWhole(out))
         return std::nullopt;
     return destination;
 }
