@@ -5,9 +5,9 @@ void QueuedPrompter::message(Kind kind, const QString& title, const QString& tex
     m_asked.append({QStringLiteral("message"), kind, title, text});
 }
 
-bool QueuedPrompter::confirm(const QString& title, const QString& text)
+bool QueuedPrompter::confirm(Kind kind, const QString& title, const QString& text)
 {
-    m_asked.append({QStringLiteral("confirm"), Kind::Information, title, text});
+    m_asked.append({QStringLiteral("confirm"), kind, title, text});
     return m_confirms.isEmpty() ? false : m_confirms.takeFirst();
 }
 

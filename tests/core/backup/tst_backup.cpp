@@ -81,7 +81,12 @@ public:
         : m_clock(clock)
     { }
     void message(Kind kind, const QString& title, const QString& text) override { queued.message(kind, title, text); }
-    bool confirm(const QString& title, const QString& text) override { return queued.confirm(title, text); }
+    using Prompter::confirm;
+
+    bool confirm(Kind kind, const QString& title, const QString& text) override
+    {
+        return queued.confirm(kind, title, text);
+    }
     std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override
     {
         const std::optional<QString> answer = queued.askText(title, label, initial);
