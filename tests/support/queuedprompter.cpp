@@ -23,6 +23,21 @@ std::optional<QString> QueuedPrompter::chooseFile(const QString& title, const QS
     return m_files.isEmpty() ? std::nullopt : m_files.takeFirst();
 }
 
+QString QueuedPrompter::kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Information:
+        break;
+    case Kind::Warning:
+        return QStringLiteral("warning");
+    case Kind::Error:
+        return QStringLiteral("error");
+    case Kind::Confirmation:
+        return QStringLiteral("confirmation");
+    }
+    return QStringLiteral("information");
+}
+
 QStringList QueuedPrompter::texts() const
 {
     QStringList result;

@@ -33,6 +33,8 @@ public:
     const QList<Asked>& asked() const { return m_asked; }
     // Text of every prompt shown, in order.
     QStringList texts() const;
+    // "information", "warning", "error" or "confirmation", for transcripts.
+    static QString kindName(Kind kind);
     void clear() { m_asked.clear(); }
 
 private:

@@ -61,8 +61,8 @@ BackupCommand::Outcome BackupCommand::CopiaSeguranca(const QString& title, bool 
             Prompter::Kind::Warning, Titulo, tr("Não foi possível criar o diretório para cópia de segurança."));
         return Outcome::CannotCreate;
     case BackupStore::TargetState::Exists:
-        if (!m_prompter.confirm(
-                Titulo, tr("O nome da cópia de segurança já existe. \rConfirma a atualização da mesma?")))
+        if (!m_prompter.confirm(Prompter::Kind::Confirmation, Titulo,
+                tr("O nome da cópia de segurança já existe. \rConfirma a atualização da mesma?")))
             return Outcome::NotUpdated;
         break;
     case BackupStore::TargetState::Created:

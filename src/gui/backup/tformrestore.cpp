@@ -89,8 +89,8 @@ void TFormRestore::ButRestaurarClick()
     const QString name = selectedName();
     if (name.isEmpty())
         return;
-    if (!m_station.prompter().confirm(
-            Titulo, tr("Confirma restauração dos arquivos apartir do Backup selecionado") + QLatin1Char('\n') + name))
+    if (!m_station.prompter().confirm(Prompter::Kind::Confirmation, Titulo,
+            tr("Confirma restauração dos arquivos apartir do Backup selecionado") + QLatin1Char('\n') + name))
         return;
     // The data directory may have gone since the dialog opened; the copy needs it.
     QDir().mkpath(m_dirDados);
@@ -103,8 +103,8 @@ void TFormRestore::ExcluirSelecionado()
     const QString name = selectedName();
     if (name.isEmpty())
         return;
-    if (!m_station.prompter().confirm(
-            Titulo, tr("Confirma a deleção dos arquivos de Backup selecionado") + QLatin1Char('\n') + name))
+    if (!m_station.prompter().confirm(Prompter::Kind::Confirmation, Titulo,
+            tr("Confirma a deleção dos arquivos de Backup selecionado") + QLatin1Char('\n') + name))
         return;
     // A directory that keeps a subdirectory stays, and stays listed: no message either way.
     BackupStore::DeleteBackup(m_station.FormComTools().OrbFindFile1(), m_dirBase + name);
