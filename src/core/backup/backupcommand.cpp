@@ -39,9 +39,10 @@ QString BackupCommand::askName(const QString& title)
         const std::optional<QString> answer = m_prompter.askText(title, tr("Digite o nome para o backup"), proposal);
         if (!answer)
             return QString();
-        if (BackupNames::IsValidName(*answer))
+        const QString refusal = BackupNames::Refusal(*answer);
+        if (refusal.isEmpty())
             return BackupNames::DirectoryName(*answer);
-        m_prompter.message(Prompter::Kind::Warning, Titulo, BackupNames::InvalidNameWarning());
+        m_prompter.message(Prompter::Kind::Warning, Titulo, refusal);
     }
 }
 

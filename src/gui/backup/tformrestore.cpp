@@ -121,8 +121,8 @@ void TFormRestore::RenomearSelecionado()
     if (!answer)
         return;
     // The new name must stay a backup beside the others.
-    if (!BackupNames::IsValidName(*answer)) {
-        m_station.prompter().message(Prompter::Kind::Warning, Titulo, BackupNames::InvalidNameWarning());
+    if (const QString refusal = BackupNames::Refusal(*answer); !refusal.isEmpty()) {
+        m_station.prompter().message(Prompter::Kind::Warning, Titulo, refusal);
         return;
     }
     if (BackupStore::RenameBackup(m_dirBase, name, *answer))

@@ -1,4 +1,5 @@
 #include "../teststation.h"
+#include "backupnames.h"
 #include "backupstore.h"
 #include "copyanimation.h"
 #include "historyfiles.h"
@@ -328,6 +329,8 @@ void TestBackupWindows::renameByDoubleClick_data()
                              << L({ "Bk 07-12-2026 14~30~05", "Old Bk 1" }) << true;
     QTest::newRow("colon") << QStringLiteral("Old Bk 1") << std::optional<QString>(QStringLiteral("14:30"))
                            << L({ "Bk 07-12-2026 14~30~05", "Old Bk 1" }) << true;
+    QTest::newRow("a dot would hide it") << QStringLiteral("Old Bk 1") << std::optional<QString>(QStringLiteral("v1.2"))
+                                         << L({ "Bk 07-12-2026 14~30~05", "Old Bk 1" }) << true;
 }
 
 void TestBackupWindows::renameByDoubleClick()
@@ -356,7 +359,7 @@ void TestBackupWindows::renameByDoubleClick()
     QCOMPARE(a.queued().asked().first().text, QStringLiteral("Renomear backup\n") + selected.mid(3));
     QCOMPARE(a.queued().asked().size(), warned ? 2 : 1);
     if (warned)
-        QCOMPARE(a.queued().asked().at(1).text, Aviso);
+        QCOMPARE(a.queued().asked().at(1).text, BackupNames::Refusal(*typed));
     QCOMPARE(listed(restore), after);
     QVERIFY(!QFileInfo::exists(QFileInfo(a.home().path()).absolutePath() + QStringLiteral("/fora")));
     if (after.contains(QStringLiteral("Bk antes da troca")) && selected.startsWith(QLatin1String("Bk 07")))
