@@ -66,6 +66,9 @@ public:
     const QString& CanalAtual() const { return m_canal; }
     // The transport is active: logged on means exactly this.
     bool EstaConectado() const;
+    // Between a logon and its logoff, whether the mailbox opened or not: the session holds
+    // the tree file's contents and writes them back at every presence frame and at logoff.
+    bool holdsTree() const { return m_announced; }
 
     // Logon: mailbox and transport, tree loaded with everybody offline, session state,
     // LAST_USER/LAST_CHANNEL, known names, tray icon, broadcast announcement. Emits loggedOn().

@@ -2,8 +2,10 @@
 
 #include "backupnames.h"
 #include "backupstore.h"
+#include "communicatorsession.h"
 #include "prompter.h"
 #include "station.h"
+#include "tformcom.h"
 #include "tformcomtools.h"
 #include "tformcopy.h"
 
@@ -92,9 +94,20 @@ void TFormRestore::ButRestaurarClick()
     if (!m_station.prompter().confirm(Prompter::Kind::Confirmation, Titulo,
             tr("Confirma restauração dos arquivos apartir do Backup selecionado") + QLatin1Char('\n') + name))
         return;
+    // A session writes its tree over the file at every presence frame and at logoff, so the
+    // restored tree would not last: log off first, and back on with the restored files.
+    TFormCom& com = m_station.FormCom();
+    const bool wasLoggedOn = com.session().holdsTree();
+    const QString user = com.UsuarioAtual();
+    const QString channel = com.CanalAtual();
+    const QString status = com.StatusAtual();
+    if (wasLoggedOn)
+        com.Desconectar();
     // The data directory may have gone since the dialog opened; the copy needs it.
     QDir().mkpath(m_dirDados);
     m_station.FormCopy().Copiar(m_dirBase + name, m_dirDados, tr("Restaurando..."));
+    if (wasLoggedOn)
+        com.Conectar(user, channel, status);
     accept();
 }
 

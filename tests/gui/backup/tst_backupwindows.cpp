@@ -218,19 +218,25 @@ void TestBackupWindows::restoreList()
 void TestBackupWindows::restoreAsksFirst_data()
 {
     QTest::addColumn<bool>("yes");
-    QTest::newRow("Yes restores and closes") << true;
-    QTest::newRow("No keeps the dialog") << false;
+    QTest::addColumn<QString>("status"); // of the logon before the restore; empty: logged off
+    QTest::newRow("Yes restores and closes") << true << QString();
+    QTest::newRow("No keeps the dialog") << false << QString();
+    QTest::newRow("Yes while logged on: logged on again with the restored tree") << true << QStringLiteral("AU");
 }
 
 void TestBackupWindows::restoreAsksFirst()
 {
     QFETCH(bool, yes);
+    QFETCH(QString, status);
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
     a.setting(Backup, QStringLiteral("BACKUP_DELAY"), SettingInteger, 1);
     make(a.home(),
-        L({ "Bk antes/hist_recv.dbt=antigo", "Bk antes/usuarios.dbt=ANA", "Bk outro/hist_recv.dbt=outro",
-            "Dados/hist_recv.dbt=novo", "Dados/hist_send.dbt=extra" }));
+        L({ "Bk antes/hist_recv.dbt=antigo", "Bk antes/usuarios.dbt=ANA", "Bk antes/ArvUsuarios.tv='BIA (pc-b)\r\n",
+            "Bk outro/hist_recv.dbt=outro", "Dados/hist_recv.dbt=novo", "Dados/hist_send.dbt=extra",
+            "Dados/ArvUsuarios.tv='CAIO (pc-c)\r\n" }));
+    if (!status.isEmpty())
+        a.com().Conectar(QStringLiteral("ANA"), QStringLiteral("NETWORK"), status);
     TFormRestore& restore = a.station().FormRestore();
     restore.setDirBase(a.tools().ProgramDir());
     restore.setDirDados(a.home().home().dataDir());
@@ -246,10 +252,18 @@ void TestBackupWindows::restoreAsksFirst()
     QCOMPARE(restore.isVisible(), !yes);
     QCOMPARE(a.home().read(QStringLiteral("Dados/hist_recv.dbt")), yes ? QByteArray("antigo") : QByteArray("novo"));
     QCOMPARE(a.home().read(QStringLiteral("Dados/hist_send.dbt")), QByteArray("extra"));
-    QCOMPARE(entries(a.home().home().dataDir()),
-        yes ? L({ "hist_recv.dbt", "hist_send.dbt", "usuarios.dbt" }) : L({ "hist_recv.dbt", "hist_send.dbt" }));
+    QStringList present = entries(a.home().home().dataDir());
+    present.removeOne(QStringLiteral("canais.dbt")); // written by the logon
+    QCOMPARE(present,
+        yes ? L({ "ArvUsuarios.tv", "hist_recv.dbt", "hist_send.dbt", "usuarios.dbt" })
+            : L({ "ArvUsuarios.tv", "hist_recv.dbt", "hist_send.dbt" }));
     QCOMPARE(copyTitle, yes ? QStringLiteral("Restaurando...") : QString());
     restore.reject();
+    QCOMPARE(a.com().EstaConectado() ? a.com().UsuarioAtual() + QLatin1Char(' ') + a.com().StatusAtual() : QString(),
+        status.isEmpty() ? QString() : QStringLiteral("ANA ") + status);
+    // The tree the session writes back at logoff is the restored one.
+    a.com().Desconectar();
+    QCOMPARE(a.treeFileLines(), QStringList { yes ? QStringLiteral("'BIA (pc-b)") : QStringLiteral("'CAIO (pc-c)") });
 }
 
 void TestBackupWindows::emptyListDoesNothing()
