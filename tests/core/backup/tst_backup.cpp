@@ -281,6 +281,9 @@ void TestBackup::copiedFiles_data()
     QTest::newRow("no fifo") << L({ "tubo|fifo", "hist_recv.dbt" }) << L({ "hist_recv.dbt" });
     QTest::newRow("no copy a crash cut off")
         << L({ ".colloqua-copy-Ab12Cd", "hist_send.dbt" }) << L({ "hist_send.dbt" });
+    QTest::newRow("no leftover of a cut-off save")
+        << L({ "ArvUsuarios.tv.QxTbRw", "hist_recv.dbt.aBcDeF", "swap.dbt", "ArvUsuarios.tv.antigo", "hist_send.dbt" })
+        << L({ "ArvUsuarios.tv.antigo", "hist_send.dbt" });
     QTest::newRow("nothing") << QStringList() << QStringList();
 }
 
