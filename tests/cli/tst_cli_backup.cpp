@@ -166,8 +166,10 @@ void TestCliBackup::defaultName_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("pattern");
-    QTest::newRow("pt_BR") << "pt_BR.UTF-8" << "^Bk \\d\\d-\\d\\d-\\d{4} \\d\\d~\\d\\d~\\d\\d\n$";
-    QTest::newRow("fi_FI, dots in the date and time") << "fi_FI.UTF-8" << "^Bk \\d+-\\d+-\\d{4} \\d+-\\d\\d-\\d\\d\n$";
+    QTest::newRow("pt_BR") << "pt_BR.UTF-8"
+                           << "^Bk \\d\\d-\\d\\d-\\d{4} \\d\\d~\\d\\d~\\d\\d\n$";
+    QTest::newRow("fi_FI, dots in the date and time") << "fi_FI.UTF-8"
+                                                      << "^Bk \\d+-\\d+-\\d{4} \\d+-\\d\\d-\\d\\d\n$";
 }
 
 void TestCliBackup::defaultName()

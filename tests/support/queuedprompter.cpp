@@ -7,7 +7,7 @@ void QueuedPrompter::message(Kind kind, const QString& title, const QString& tex
 
 bool QueuedPrompter::confirm(Kind kind, const QString& title, const QString& text)
 {
-    m_asked.append({QStringLiteral("confirm"), kind, title, text});
+    m_asked.append({ QStringLiteral("confirm"), kind, title, text });
     return m_confirms.isEmpty() ? false : m_confirms.takeFirst();
 }
 

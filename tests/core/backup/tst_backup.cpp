@@ -151,10 +151,10 @@ void TestBackup::defaultName_data()
     QTest::newRow("pt_BR") << PtBr << now << QStringLiteral("07-12-2026 14~30~05");
     QTest::newRow("pt_BR morning") << PtBr << QDateTime(QDate(2027, 1, 2), QTime(8, 5, 9))
                                    << QStringLiteral("02-01-2027 08~05~09");
-    QTest::newRow("de_DE, dots in the date") << QLocale(QLocale::German, QLocale::Germany) << now
-                                             << QStringLiteral("07-12-26 14~30~05");
-    QTest::newRow("fi_FI, dots in the time too") << QLocale(QLocale::Finnish, QLocale::Finland) << now
-                                                 << QStringLiteral("7-12-2026 14-30-05");
+    QTest::newRow("de_DE, dots in the date")
+        << QLocale(QLocale::German, QLocale::Germany) << now << QStringLiteral("07-12-26 14~30~05");
+    QTest::newRow("fi_FI, dots in the time too")
+        << QLocale(QLocale::Finnish, QLocale::Finland) << now << QStringLiteral("7-12-2026 14-30-05");
 }
 
 void TestBackup::defaultName()

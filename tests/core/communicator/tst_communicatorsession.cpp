@@ -461,9 +461,12 @@ private slots:
         QTest::addColumn<QString>("address"); // REDE ENDERECO; empty: the station's own
         QTest::addColumn<QString>("mailBox"); // where the announcement went
         QTest::addColumn<bool>("opened");
-        QTest::newRow("refused channel keeps the previous mailbox")
-            << "CHANNEL09" << "" << "MailBox" << true;
-        QTest::newRow("mailbox that cannot be opened") << "NETWORK" << "servidor" << "NETWORK" << false;
+        QTest::newRow("refused channel keeps the previous mailbox") << "CHANNEL09"
+                                                                    << ""
+                                                                    << "MailBox" << true;
+        QTest::newRow("mailbox that cannot be opened") << "NETWORK"
+                                                       << "servidor"
+                                                       << "NETWORK" << false;
     }
     void logoffAnswersTheAnnouncement()
     {
