@@ -9,7 +9,9 @@ class PrintingPrompter final : public Prompter
 {
 public:
     void message(Kind, const QString& title, const QString& text) override { print(title, text); }
-    bool confirm(const QString& title, const QString& text) override
+    using Prompter::confirm;
+
+    bool confirm(Kind, const QString& title, const QString& text) override
     {
         print(title, text);
         return false;

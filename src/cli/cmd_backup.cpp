@@ -28,8 +28,8 @@ int runBackup(const QStringList& args, CliStreams& io)
     const QString name
         = options->name.value_or(BackupNames::DefaultName(QDateTime::currentDateTime(), QLocale::system()));
     if (!BackupNames::IsValidName(name)) {
-        io.err << Prefix << "\"" << name << "\" cannot name a backup: it may not be \".\" or \"..\" nor contain any of "
-               << BackupNames::ForbiddenCharacters() << "\n";
+        io.err << Prefix << "\"" << name << "\" cannot name a backup: it may not contain \".\" (a backup with one "
+               << "is never listed) nor any of " << BackupNames::ForbiddenCharacters() << "\n";
         return ExitUsage;
     }
     const QString directoryName = BackupNames::DirectoryName(name);
@@ -69,7 +69,7 @@ const CliRegistration registration(CliCommand {
     QStringLiteral("backup [--home DIR] [--name NAME] [--update]"),
     QStringLiteral("Copies the files of the data directory into the backup directory \"Bk NAME\" of the station "
                    "home, as the communicator's Backup command does, and prints its name. NAME defaults to the "
-                   "current date and time (\"/\" and \":\" written \"-\" and \"~\"). An existing backup is "
+                   "current date and time (\"/\" and \".\" written \"-\", \":\" written \"~\"). An existing backup is "
                    "updated only with --update."),
     runBackup,
     QStringLiteral("Copy the data directory into a backup \"Bk NAME\"."),

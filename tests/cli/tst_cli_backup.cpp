@@ -58,6 +58,7 @@ class TestCliBackup final : public QObject
 private slots:
     void commands_data();
     void commands();
+    void defaultName_data();
     void defaultName();
     void twiceNeedsUpdate();
 };
@@ -88,6 +89,9 @@ void TestCliBackup::commands_data()
     QTest::newRow("dot dot refused") << data << words("backup --name ..") << 2 << QString()
                                      << QStringLiteral("cannot name a backup")
                                      << QStringList { QStringLiteral("!Bk ..") };
+    QTest::newRow("dot refused, it would never be listed")
+        << data << words("backup --name v1.2") << 2 << QString() << QStringLiteral("may not contain \".\"")
+        << QStringList { QStringLiteral("!Bk v1.2") };
     QTest::newRow("nothing to back up") << QStringList { QStringLiteral("Dados/") } << words("backup --name x") << 1
                                         << QString() << QStringLiteral("nothing to back up")
                                         << QStringList { QStringLiteral("!Bk x") };
@@ -158,18 +162,33 @@ void TestCliBackup::commands()
     QVERIFY(!QFileInfo::exists(QFileInfo(home.path()).absolutePath() + QStringLiteral("/fora")));
 }
 
+void TestCliBackup::defaultName_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("pt_BR") << "pt_BR.UTF-8"
+                           << "^Bk \\d\\d-\\d\\d-\\d{4} \\d\\d~\\d\\d~\\d\\d\n$";
+    QTest::newRow("fi_FI, dots in the date and time") << "fi_FI.UTF-8"
+                                                      << "^Bk \\d+-\\d+-\\d{4} \\d+-\\d\\d-\\d\\d\n$";
+}
+
 void TestCliBackup::defaultName()
 {
+    QFETCH(QString, locale);
+    QFETCH(QString, pattern);
     TempHome home;
     make(home, { QStringLiteral("Dados/usuarios.dbt=ANA") });
-    const Run run
-        = cli({ QStringLiteral("backup"), QStringLiteral("--home"), home.path() }, QStringLiteral("pt_BR.UTF-8"));
+    const Run run = cli({ QStringLiteral("backup"), QStringLiteral("--home"), home.path() }, locale);
     QCOMPARE(run.exitCode, 0);
-    static const QRegularExpression name(QStringLiteral("^Bk \\d\\d-\\d\\d-\\d{4} \\d\\d~\\d\\d~\\d\\d\n$"));
-    QVERIFY2(name.match(run.out).hasMatch(), qPrintable(run.out));
+    QVERIFY2(QRegularExpression(pattern).match(run.out).hasMatch(), qPrintable(run.out));
     QCOMPARE(home.read(run.out.trimmed() + QStringLiteral("/usuarios.dbt")), QByteArray("ANA"));
+    // Listed and restored like any other.
     const Run list = cli({ QStringLiteral("backups"), QStringLiteral("--home"), home.path() });
     QCOMPARE(list.out, run.out);
+    home.write(QStringLiteral("Dados/usuarios.dbt"), "BRUNO");
+    const Run restore = cli({ QStringLiteral("restore"), QStringLiteral("--home"), home.path(), run.out.trimmed() });
+    QCOMPARE(restore.exitCode, 0);
+    QCOMPARE(home.read(QStringLiteral("Dados/usuarios.dbt")), QByteArray("ANA"));
 }
 
 void TestCliBackup::twiceNeedsUpdate()

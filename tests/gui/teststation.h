@@ -38,10 +38,12 @@ public:
         probe();
         m_queued.message(kind, title, text);
     }
-    bool confirm(const QString& title, const QString& text) override
+    using Prompter::confirm;
+
+    bool confirm(Kind kind, const QString& title, const QString& text) override
     {
         probe();
-        return m_queued.confirm(title, text);
+        return m_queued.confirm(kind, title, text);
     }
     std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override
     {

@@ -5,9 +5,9 @@ void QueuedPrompter::message(Kind kind, const QString& title, const QString& tex
     m_asked.append({QStringLiteral("message"), kind, title, text});
 }
 
-bool QueuedPrompter::confirm(const QString& title, const QString& text)
+bool QueuedPrompter::confirm(Kind kind, const QString& title, const QString& text)
 {
-    m_asked.append({QStringLiteral("confirm"), Kind::Information, title, text});
+    m_asked.append({ QStringLiteral("confirm"), kind, title, text });
     return m_confirms.isEmpty() ? false : m_confirms.takeFirst();
 }
 
@@ -21,6 +21,21 @@ std::optional<QString> QueuedPrompter::chooseFile(const QString& title, const QS
 {
     m_asked.append({QStringLiteral("chooseFile"), Kind::Information, title, directory + QLatin1Char('\n') + filter});
     return m_files.isEmpty() ? std::nullopt : m_files.takeFirst();
+}
+
+QString QueuedPrompter::kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Information:
+        break;
+    case Kind::Warning:
+        return QStringLiteral("warning");
+    case Kind::Error:
+        return QStringLiteral("error");
+    case Kind::Confirmation:
+        return QStringLiteral("confirmation");
+    }
+    return QStringLiteral("information");
 }
 
 QStringList QueuedPrompter::texts() const

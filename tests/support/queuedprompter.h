@@ -19,8 +19,10 @@ public:
         QString text;
     };
 
+    using Prompter::confirm;
+
     void message(Kind kind, const QString& title, const QString& text) override;
-    bool confirm(const QString& title, const QString& text) override;
+    bool confirm(Kind kind, const QString& title, const QString& text) override;
     std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override;
     std::optional<QString> chooseFile(const QString& title, const QString& directory, const QString& filter) override;
 
@@ -31,6 +33,8 @@ public:
     const QList<Asked>& asked() const { return m_asked; }
     // Text of every prompt shown, in order.
     QStringList texts() const;
+    // "information", "warning", "error" or "confirmation", for transcripts.
+    static QString kindName(Kind kind);
     void clear() { m_asked.clear(); }
 
 private:

@@ -27,7 +27,11 @@ public:
         : m_inner(std::move(inner))
         , m_log(log)
     { }
-    bool create(const QString& mailBox) override { return m_inner->create(mailBox); }
+    bool create(const QString& mailBox) override
+    {
+        m_log.append(QStringLiteral("open ") + mailBox);
+        return m_inner->create(mailBox);
+    }
     void close() override
     {
         m_log.append(QStringLiteral("close"));

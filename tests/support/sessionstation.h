@@ -16,8 +16,8 @@
 
 // A station as the communicator sees it, in the test process: its own home, REDE on its own
 // loopback address with broadcasts to the loopback only, a real UDP backend, a quick reader,
-// and a session wired to the transport. `calls` lists the backend's writes ("<target> <frame>")
-// and closes ("close") in order.
+// and a session wired to the transport. `calls` lists the backend's opens ("open <mailbox>"),
+// writes ("<target> <frame>") and closes ("close") in order.
 struct SessionStation
 {
     static const QString Channel; // "NETWORK"

@@ -39,9 +39,10 @@ QString BackupCommand::askName(const QString& title)
         const std::optional<QString> answer = m_prompter.askText(title, tr("Digite o nome para o backup"), proposal);
         if (!answer)
             return QString();
-        if (BackupNames::IsValidName(*answer))
+        const QString refusal = BackupNames::Refusal(*answer);
+        if (refusal.isEmpty())
             return BackupNames::DirectoryName(*answer);
-        m_prompter.message(Prompter::Kind::Warning, Titulo, BackupNames::InvalidNameWarning());
+        m_prompter.message(Prompter::Kind::Warning, Titulo, refusal);
     }
 }
 
@@ -61,8 +62,8 @@ BackupCommand::Outcome BackupCommand::CopiaSeguranca(const QString& title, bool 
             Prompter::Kind::Warning, Titulo, tr("Não foi possível criar o diretório para cópia de segurança."));
         return Outcome::CannotCreate;
     case BackupStore::TargetState::Exists:
-        if (!m_prompter.confirm(
-                Titulo, tr("O nome da cópia de segurança já existe. \rConfirma a atualização da mesma?")))
+        if (!m_prompter.confirm(Prompter::Kind::Confirmation, Titulo,
+                tr("O nome da cópia de segurança já existe. \rConfirma a atualização da mesma?")))
             return Outcome::NotUpdated;
         break;
     case BackupStore::TargetState::Created:

@@ -6,12 +6,15 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace BackupNames
 {
 QString DefaultName(const QDateTime& now, const QLocale& locale)
 {
     QString name = TOrbFindFile::DateTimeText(now, locale);
     name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    name.replace(QLatin1Char('.'), QLatin1Char('-'));
     name.replace(QLatin1Char(':'), QLatin1Char('~'));
     return name;
 }
@@ -21,16 +24,29 @@ QString ForbiddenCharacters()
     return QStringLiteral("\\/:*?\"<>|");
 }
 
+namespace
+{
+bool holdsForbidden(const QString& name)
+{
+    const QString forbidden = ForbiddenCharacters();
+    return std::any_of(name.cbegin(), name.cend(), [&](QChar c) { return forbidden.contains(c); });
+}
+} // namespace
+
 bool IsValidName(const QString& name)
 {
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    const QString forbidden = ForbiddenCharacters();
-    for (const QChar c : name) {
-        if (forbidden.contains(c))
-            return false;
-    }
-    return true;
+    return !holdsForbidden(name) && !name.contains(QLatin1Char('.'));
+}
+
+QString Refusal(const QString& name)
+{
+    if (holdsForbidden(name))
+        return InvalidNameWarning();
+    if (name.contains(QLatin1Char('.')))
+        return QCoreApplication::translate("BackupNames",
+            "O nome da cópia de segurança não pode conter o caractere \".\" (ponto): uma cópia com ponto no nome "
+            "não aparece na lista para restauração.");
+    return QString();
 }
 
 QString InvalidNameWarning()

@@ -1,5 +1,6 @@
 #include "copyrun.h"
 
+#include "saveleftovers.h"
 #include "torbfindfile.h"
 
 #include <QFile>
@@ -30,8 +31,10 @@ QStringList CopyRun::FilesToCopy(TOrbFindFile& finder, const QString& source)
         // Reading a fifo would block the copy; sockets and devices make no sense in a backup.
         if ((attributes.at(i).toInt() & TOrbFindFile::ffArchive) == 0)
             continue;
-        // A copy cut off by a crash leaves its temporary file; it is no data to back up or restore.
-        if (QFileInfo(names.at(i)).fileName().startsWith(TemporaryPrefix))
+        // A copy or a save cut off by a crash leaves its temporary file; it is no data to back
+        // up or restore.
+        const QString name = QFileInfo(names.at(i)).fileName();
+        if (name.startsWith(TemporaryPrefix) || SaveLeftovers::IsDataLeftover(name))
             continue;
         files.append(names.at(i));
     }

@@ -137,18 +137,17 @@ void CommunicatorSession::reportFileErrors()
 
 void CommunicatorSession::Conectar(const QString& user, const QString& channel, const QString& code)
 {
+    // A second logon is a logoff first, so the channel of the first hears that it ended.
+    if (m_announced)
+        Desconectar();
     m_reportedErrors.clear();
     TALMailSlot& transport = m_services.transport;
+    // A refused name keeps the previous mailbox, which then opens and carries the announcement.
     transport.setMailBox(channel);
-    // A refused name leaves the previous mailbox, which is not this channel: stay closed.
+    transport.setActive(true);
     QString mailboxProblem;
-    if (transport.MailBox() == channel) {
-        transport.setActive(true);
-        if (!transport.Active())
-            mailboxProblem = MailboxProblem(transport.OpenError());
-    } else {
-        transport.setActive(false);
-    }
+    if (!transport.Active())
+        mailboxProblem = MailboxProblem(transport.OpenError());
 
     CarregarArvore();
 
@@ -166,6 +165,7 @@ void CommunicatorSession::Conectar(const QString& user, const QString& channel, 
 
     emit trayIconChanged(StatusIndex(m_status), false);
     broadcastAnnouncement();
+    m_announced = true;
     emit loggedOn();
 
     if (!mailboxProblem.isEmpty())
@@ -178,11 +178,15 @@ void CommunicatorSession::Conectar(const QString& user, const QString& channel, 
 void CommunicatorSession::Desconectar()
 {
     TALMailSlot& transport = m_services.transport;
-    if (!transport.Active())
+    // A mailbox that could not be opened still carried the announcement: peers list this
+    // station until it says it is gone.
+    if (!transport.Active() && !m_announced)
         return;
     m_status = Offline;
-    // Sent while the mailbox is still open, as the last word of this session.
+    // Sent while the mailbox is still open, as the last word of this session, on the mailbox
+    // of the announcement: only Conectar changes it, and it logs off first.
     transport.Broadcast(BuildLogoffFrame(m_usuario, FrameTimestamp(m_services.clock)));
+    m_announced = false;
     transport.setActive(false);
     DescarregarArvore();
     emit trayIconChanged(StatusIndex(m_status), false);

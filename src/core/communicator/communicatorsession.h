@@ -66,16 +66,22 @@ public:
     const QString& CanalAtual() const { return m_canal; }
     // The transport is active: logged on means exactly this.
     bool EstaConectado() const;
+    // Between a logon and its logoff, whether the mailbox opened or not: the session holds
+    // the tree file's contents and writes them back at every presence frame and at logoff.
+    bool holdsTree() const { return m_announced; }
 
     // Logon: mailbox and transport, tree loaded with everybody offline, session state,
     // LAST_USER/LAST_CHANNEL, known names, tray icon, broadcast announcement. Emits loggedOn().
-    // A refused channel name or a mailbox that cannot be opened leaves the transport inactive
-    // and the other steps still run; a mailbox that cannot be opened is reported by
-    // mailboxUnavailable() after loggedOn(). A malformed tree file is reported by
-    // treeFileProblem() after loggedOn(), so a dialog shown for it finds the session complete.
+    // A session still announced is logged off first. A channel name the transport refuses
+    // leaves it on the previous mailbox, which opens as usual. A mailbox that cannot be opened
+    // leaves the transport inactive, the other steps still run, and mailboxUnavailable() tells
+    // why after loggedOn(). A malformed tree file is reported by treeFileProblem() after
+    // loggedOn(), so a dialog shown for it finds the session complete.
     void Conectar(const QString& user, const QString& channel, const QString& code);
-    // Logoff when the transport is active: broadcast USR_OF, close, unload the tree, offline
-    // tray icon, clear the state. Emits loggedOff(); both trees are empty afterwards.
+    // Logoff when the transport is active or the logon's announcement went out on a mailbox
+    // that could not be opened: broadcast USR_OF on the announcement's mailbox, close, unload
+    // the tree, offline tray icon, clear the state. Emits loggedOff(); both trees are empty
+    // afterwards. Otherwise nothing happens.
     void Desconectar();
     // Selector 1 ON, 2 AU, 3 OC, 4 IN, other ON. Logged on: directed announcements to every
     // visible user; logged off: logs on with LAST_USER/LAST_CHANNEL when both are set.
@@ -143,6 +149,8 @@ private:
     QString m_computador;
     QString m_status = QStringLiteral("OF");
     QString m_canal;
+    // The logon's announcement went out and no logoff has answered it yet.
+    bool m_announced = false;
     UserTree m_master;
     UserTree m_visible;
     QTimer m_refreshTimer;

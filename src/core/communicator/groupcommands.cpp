@@ -128,7 +128,7 @@ TreeChange renameGroup(UserTree& master, const QString& name, Prompter& prompter
 
 TreeChange removeGroup(UserTree& master, const QString& name, Prompter& prompter)
 {
-    if (!prompter.confirm(tr(TituloMensagem), tr(ConfirmaRemocao)))
+    if (!prompter.confirm(Prompter::Kind::Warning, tr(TituloMensagem), tr(ConfirmaRemocao)))
         return {};
     UserTreeNode* group = master.ProcurarGrupo(name);
     if (!group)

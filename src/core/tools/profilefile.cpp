@@ -3,8 +3,10 @@
 #include "ansi.h"
 #include "fileerror.h"
 #include "savefilecommit.h"
+#include "saveleftovers.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -327,6 +329,23 @@ void ProfileFile::write(const QList<Entry>& entries)
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(after) != after.size() || !CommitWhole(file))
         failWrite(m_path);
+}
+
+QStringList ProfileFile::removeSaveLeftovers() const
+{
+    const QFileInfo target(m_path);
+    const DirectoryLock lock(target.absolutePath());
+    if (lock.state() == DirectoryLock::State::TimedOut)
+        return {};
+    QStringList removed;
+    const QFileInfoList files = target.absoluteDir().entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& file : files) {
+        if (file.isSymLink() || !SaveLeftovers::IsSaveFileOf(file.fileName(), target.fileName()))
+            continue;
+        if (QFile::remove(file.filePath()))
+            removed.append(file.filePath());
+    }
+    return removed;
 }
 
 std::optional<QString> ProfileFile::lookup(QByteArrayView content, QStringView section, QStringView key)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -45,6 +46,9 @@ public:
     void write(const QString& section, const QString& key, const QString& value);
     // Writes several keys in order in one replacement of the file: all of them or none.
     void write(const QList<Entry>& entries);
+    // Removes the save files an interrupted write left beside the file (see SaveLeftovers),
+    // under the lock, so that a write in progress elsewhere keeps its own. The paths removed.
+    QStringList removeSaveLeftovers() const;
 
     // The same rules on file content, for tests and for fuzzing the parser.
     static std::optional<QString> lookup(QByteArrayView content, QStringView section, QStringView key);

@@ -1,6 +1,7 @@
 #include "startupchecks.h"
 
 #include "fileerror.h"
+#include "saveleftovers.h"
 #include "settingkeys.h"
 
 #include <QDir>
@@ -36,7 +37,9 @@ bool StartupChecks::runStep(int step)
     case 1:
         return VerificarConfiguracoes();
     case 2:
-        // Nothing left to check; kept as a step so the user sees the same three lines.
+        // What saves cut off by the end of an earlier run left is no data: it goes, and the
+        // step passes whatever could not be removed.
+        SaveLeftovers::RemoveAll(m_home);
         return true;
     default:
         return false;

@@ -23,7 +23,8 @@ public:
     // file into `settings`.
     StartupChecks(const StationHome& home, Settings& settings, FactoryWriter writeFactorySettings = {});
 
-    // Runs step 0, 1 or 2; true when it passed. Any other number fails.
+    // Runs step 0, 1 or 2; true when it passed. Any other number fails. Step 2 removes what
+    // interrupted saves left (SaveLeftovers) and always passes.
     bool runStep(int step);
 
     // The home itself (a new home may not exist yet), then "Dados" (any letter case) and

@@ -2,8 +2,10 @@
 
 #include "backupnames.h"
 #include "backupstore.h"
+#include "communicatorsession.h"
 #include "prompter.h"
 #include "station.h"
+#include "tformcom.h"
 #include "tformcomtools.h"
 #include "tformcopy.h"
 
@@ -89,12 +91,23 @@ void TFormRestore::ButRestaurarClick()
     const QString name = selectedName();
     if (name.isEmpty())
         return;
-    if (!m_station.prompter().confirm(
-            Titulo, tr("Confirma restauração dos arquivos apartir do Backup selecionado") + QLatin1Char('\n') + name))
+    if (!m_station.prompter().confirm(Prompter::Kind::Confirmation, Titulo,
+            tr("Confirma restauração dos arquivos apartir do Backup selecionado") + QLatin1Char('\n') + name))
         return;
+    // A session writes its tree over the file at every presence frame and at logoff, so the
+    // restored tree would not last: log off first, and back on with the restored files.
+    TFormCom& com = m_station.FormCom();
+    const bool wasLoggedOn = com.session().holdsTree();
+    const QString user = com.UsuarioAtual();
+    const QString channel = com.CanalAtual();
+    const QString status = com.StatusAtual();
+    if (wasLoggedOn)
+        com.Desconectar();
     // The data directory may have gone since the dialog opened; the copy needs it.
     QDir().mkpath(m_dirDados);
     m_station.FormCopy().Copiar(m_dirBase + name, m_dirDados, tr("Restaurando..."));
+    if (wasLoggedOn)
+        com.Conectar(user, channel, status);
     accept();
 }
 
@@ -103,8 +116,8 @@ void TFormRestore::ExcluirSelecionado()
     const QString name = selectedName();
     if (name.isEmpty())
         return;
-    if (!m_station.prompter().confirm(
-            Titulo, tr("Confirma a deleção dos arquivos de Backup selecionado") + QLatin1Char('\n') + name))
+    if (!m_station.prompter().confirm(Prompter::Kind::Confirmation, Titulo,
+            tr("Confirma a deleção dos arquivos de Backup selecionado") + QLatin1Char('\n') + name))
         return;
     // A directory that keeps a subdirectory stays, and stays listed: no message either way.
     BackupStore::DeleteBackup(m_station.FormComTools().OrbFindFile1(), m_dirBase + name);
@@ -121,8 +134,8 @@ void TFormRestore::RenomearSelecionado()
     if (!answer)
         return;
     // The new name must stay a backup beside the others.
-    if (!BackupNames::IsValidName(*answer)) {
-        m_station.prompter().message(Prompter::Kind::Warning, Titulo, BackupNames::InvalidNameWarning());
+    if (const QString refusal = BackupNames::Refusal(*answer); !refusal.isEmpty()) {
+        m_station.prompter().message(Prompter::Kind::Warning, Titulo, refusal);
         return;
     }
     if (BackupStore::RenameBackup(m_dirBase, name, *answer))

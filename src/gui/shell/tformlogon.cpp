@@ -184,7 +184,8 @@ bool TFormLogon::DeveProsseguir(const QString& user, const QString& channel)
         return true;
     TFormComTools& tools = m_station.FormComTools();
     const DialogoAbertoScope dialogo(tools);
-    return m_station.prompter().confirm(QStringLiteral("Colloqua"), PerguntaAlteracao(user, channel));
+    return m_station.prompter().confirm(
+        Prompter::Kind::Warning, QStringLiteral("Colloqua"), PerguntaAlteracao(user, channel));
 }
 
 void TFormLogon::ButOKClick()

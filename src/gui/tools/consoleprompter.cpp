@@ -20,7 +20,7 @@ void ConsolePrompter::message(Kind, const QString& title, const QString& text)
     m_err << title << ": " << text << Qt::endl;
 }
 
-bool ConsolePrompter::confirm(const QString& title, const QString& text)
+bool ConsolePrompter::confirm(Kind, const QString& title, const QString& text)
 {
     m_err << title << ": " << text << " [Não]" << Qt::endl;
     return false;

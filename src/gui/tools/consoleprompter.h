@@ -15,8 +15,10 @@ public:
     // True on the platforms that show nothing to a user.
     static bool isHeadless();
 
+    using Prompter::confirm;
+
     void message(Kind kind, const QString& title, const QString& text) override;
-    bool confirm(const QString& title, const QString& text) override;
+    bool confirm(Kind kind, const QString& title, const QString& text) override;
     std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override;
     std::optional<QString> chooseFile(const QString& title, const QString& directory, const QString& filter) override;
 

@@ -14,6 +14,22 @@ QString shownText(const QString& text)
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
 }
+
+QMessageBox::Icon iconOf(Prompter::Kind kind)
+{
+    using Kind = Prompter::Kind;
+    switch (kind) {
+    case Kind::Warning:
+        return QMessageBox::Warning;
+    case Kind::Error:
+        return QMessageBox::Critical;
+    case Kind::Confirmation:
+        return QMessageBox::Question;
+    case Kind::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
 } // namespace
 
 DialogPrompter::DialogPrompter(QWidget* parent)
@@ -23,17 +39,14 @@ DialogPrompter::DialogPrompter(QWidget* parent)
 
 void DialogPrompter::message(Kind kind, const QString& title, const QString& text)
 {
-    const QMessageBox::Icon icon = kind == Kind::Warning ? QMessageBox::Warning
-                                   : kind == Kind::Error ? QMessageBox::Critical
-                                                         : QMessageBox::Information;
-    QMessageBox box(icon, title, shownText(text), QMessageBox::Ok, m_parent);
+    QMessageBox box(iconOf(kind), title, shownText(text), QMessageBox::Ok, m_parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
-bool DialogPrompter::confirm(const QString& title, const QString& text)
+bool DialogPrompter::confirm(Kind kind, const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, title, shownText(text), QMessageBox::Yes | QMessageBox::No, m_parent);
+    QMessageBox box(iconOf(kind), title, shownText(text), QMessageBox::Yes | QMessageBox::No, m_parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;

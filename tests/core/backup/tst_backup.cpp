@@ -20,6 +20,8 @@ namespace
 const QLocale PtBr(QLocale::Portuguese, QLocale::Brazil);
 const QString Aviso = QStringLiteral("Um nome de arquivo ou diretório não pode conter qualquer um dos caracteres "
                                      "seguintes:\r\\/:*?\"<>|");
+const QString Ponto = QStringLiteral("O nome da cópia de segurança não pode conter o caractere \".\" (ponto): uma "
+                                     "cópia com ponto no nome não aparece na lista para restauração.");
 const QString JaExiste = QStringLiteral("O nome da cópia de segurança já existe. \rConfirma a atualização da mesma?");
 
 QStringList L(std::initializer_list<const char*> names)
@@ -81,7 +83,12 @@ public:
         : m_clock(clock)
     { }
     void message(Kind kind, const QString& title, const QString& text) override { queued.message(kind, title, text); }
-    bool confirm(const QString& title, const QString& text) override { return queued.confirm(title, text); }
+    using Prompter::confirm;
+
+    bool confirm(Kind kind, const QString& title, const QString& text) override
+    {
+        return queued.confirm(kind, title, text);
+    }
     std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) override
     {
         const std::optional<QString> answer = queued.askText(title, label, initial);
@@ -144,6 +151,10 @@ void TestBackup::defaultName_data()
     QTest::newRow("pt_BR") << PtBr << now << QStringLiteral("07-12-2026 14~30~05");
     QTest::newRow("pt_BR morning") << PtBr << QDateTime(QDate(2027, 1, 2), QTime(8, 5, 9))
                                    << QStringLiteral("02-01-2027 08~05~09");
+    QTest::newRow("de_DE, dots in the date")
+        << QLocale(QLocale::German, QLocale::Germany) << now << QStringLiteral("07-12-26 14~30~05");
+    QTest::newRow("fi_FI, dots in the time too")
+        << QLocale(QLocale::Finnish, QLocale::Finland) << now << QStringLiteral("7-12-2026 14-30-05");
 }
 
 void TestBackup::defaultName()
@@ -153,37 +164,38 @@ void TestBackup::defaultName()
     QFETCH(QString, name);
     QCOMPARE(BackupNames::DefaultName(now, locale), name);
     QVERIFY(BackupNames::IsValidName(name));
+    // Every backup made is one the restore dialog lists.
+    QVERIFY(BackupNames::IsBackupEntry(BackupNames::DirectoryName(name)));
 }
 
 void TestBackup::names_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<bool>("listedAsBackupDirectory");
-    QTest::newRow("date") << QStringLiteral("07-12-2026 14~30~05") << true << true;
-    QTest::newRow("words") << QStringLiteral("antes da troca") << true << true;
-    QTest::newRow("empty") << QString() << true << true;
-    QTest::newRow("with a dot") << QStringLiteral("release 1.2") << true << false;
-    QTest::newRow("three dots") << QStringLiteral("...") << true << false;
-    QTest::newRow("dot") << QStringLiteral(".") << false << false;
-    QTest::newRow("dot dot") << QStringLiteral("..") << false << false;
+    QTest::addColumn<QString>("refusal"); // empty: a valid name
+    QTest::newRow("date") << QStringLiteral("07-12-2026 14~30~05") << QString();
+    QTest::newRow("words") << QStringLiteral("antes da troca") << QString();
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("with a dot") << QStringLiteral("release 1.2") << Ponto;
+    QTest::newRow("three dots") << QStringLiteral("...") << Ponto;
+    QTest::newRow("dot") << QStringLiteral(".") << Ponto;
+    QTest::newRow("dot dot") << QStringLiteral("..") << Ponto;
     const QString forbidden = BackupNames::ForbiddenCharacters();
     QCOMPARE(forbidden.size(), 9);
     for (const QChar c : forbidden)
-        QTest::addRow("holds %c", c.toLatin1()) << (QStringLiteral("a") + c + QStringLiteral("b")) << false << true;
-    QTest::newRow("climbs out") << QStringLiteral("../../etc") << false << false;
+        QTest::addRow("holds %c", c.toLatin1()) << (QStringLiteral("a") + c + QStringLiteral("b")) << Aviso;
+    QTest::newRow("climbs out") << QStringLiteral("../../etc") << Aviso;
 }
 
 void TestBackup::names()
 {
     QFETCH(QString, name);
-    QFETCH(bool, valid);
-    QFETCH(bool, listedAsBackupDirectory);
-    QCOMPARE(BackupNames::IsValidName(name), valid);
+    QFETCH(QString, refusal);
+    QCOMPARE(BackupNames::IsValidName(name), refusal.isEmpty());
+    QCOMPARE(BackupNames::Refusal(name), refusal);
     QCOMPARE(BackupNames::DirectoryName(name), QStringLiteral("Bk ") + name);
-    if (valid)
-        QCOMPARE(BackupNames::IsBackupEntry(BackupNames::DirectoryName(name)), listedAsBackupDirectory);
-    QCOMPARE(BackupNames::InvalidNameWarning(), Aviso);
+    // A name taken is a backup the restore dialog lists.
+    if (refusal.isEmpty())
+        QVERIFY(BackupNames::IsBackupEntry(BackupNames::DirectoryName(name)));
 }
 
 void TestBackup::listBackups()
@@ -269,6 +281,9 @@ void TestBackup::copiedFiles_data()
     QTest::newRow("no fifo") << L({ "tubo|fifo", "hist_recv.dbt" }) << L({ "hist_recv.dbt" });
     QTest::newRow("no copy a crash cut off")
         << L({ ".colloqua-copy-Ab12Cd", "hist_send.dbt" }) << L({ "hist_send.dbt" });
+    QTest::newRow("no leftover of a cut-off save")
+        << L({ "ArvUsuarios.tv.QxTbRw", "hist_recv.dbt.aBcDeF", "swap.dbt", "ArvUsuarios.tv.antigo", "hist_send.dbt" })
+        << L({ "ArvUsuarios.tv.antigo", "hist_send.dbt" });
     QTest::newRow("nothing") << QStringList() << QStringList();
 }
 
@@ -534,7 +549,7 @@ void TestBackup::refusedNameAskedAgain()
     const QString label = QStringLiteral("Digite o nome para o backup\n");
     QCOMPARE(prompter.queued.texts(),
         QStringList({ label + QStringLiteral("07-12-2026 14~30~05"), Aviso,
-            label + QStringLiteral("07-12-2026 14~31~06"), Aviso, label + QStringLiteral("07-12-2026 14~32~07"), Aviso,
+            label + QStringLiteral("07-12-2026 14~31~06"), Aviso, label + QStringLiteral("07-12-2026 14~32~07"), Ponto,
             label + QStringLiteral("07-12-2026 14~33~08") }));
     QCOMPARE(prompter.queued.asked().at(0).title, QStringLiteral("Backup automático"));
     QCOMPARE(prompter.queued.asked().at(1).kind, Prompter::Kind::Warning);

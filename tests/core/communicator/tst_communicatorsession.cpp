@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
 QString stamp()
@@ -452,15 +454,53 @@ private slots:
         QCOMPARE(errors.count(), 2); // one per file, not one per datagram
     }
 
-    void refusedChannelLeavesTheTransportClosed()
+    // Whatever mailbox carried the announcement hears the logoff, so no peer keeps a ghost.
+    void logoffAnswersTheAnnouncement_data()
     {
+        QTest::addColumn<QString>("channel");
+        QTest::addColumn<QString>("address"); // REDE ENDERECO; empty: the station's own
+        QTest::addColumn<QString>("mailBox"); // where the announcement went
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("refused channel keeps the previous mailbox") << "CHANNEL09"
+                                                                    << ""
+                                                                    << "MailBox" << true;
+        QTest::newRow("mailbox that cannot be opened") << "NETWORK"
+                                                       << "servidor"
+                                                       << "NETWORK" << false;
+    }
+    void logoffAnswersTheAnnouncement()
+    {
+        QFETCH(QString, channel);
+        QFETCH(QString, address);
+        QFETCH(QString, mailBox);
+        QFETCH(bool, opened);
         SessionStation a(QStringLiteral("pc-a"));
-        QSignalSpy loggedOn(a.session.get(), &CommunicatorSession::loggedOn);
-        a.session->Conectar(QStringLiteral("ANA"), QStringLiteral("CHANNEL09"), QStringLiteral("ON"));
-        QVERIFY(!a.session->EstaConectado());
-        QCOMPARE(loggedOn.count(), 1);
-        QCOMPARE(a.session->CanalAtual(), QStringLiteral("CHANNEL09"));
-        QCOMPARE(a.setting(QStringLiteral("SETUP"), QStringLiteral("LAST_CHANNEL")), QStringLiteral("CHANNEL09"));
+        if (!address.isEmpty())
+            a.settings.WriteSetting(QStringLiteral("REDE"), QStringLiteral("ENDERECO"), SettingString, address);
+        QSignalSpy loggedOff(a.session.get(), &CommunicatorSession::loggedOff);
+        const QString announcement = QStringLiteral("* ") + BuildPresenceFrame(u"ANA"_s, stamp(), u"ON"_s);
+        const QString logoff = QStringLiteral("* ") + BuildLogoffFrame(u"ANA"_s, stamp());
+        a.session->Conectar(u"ANA"_s, channel, u"ON"_s);
+        QCOMPARE(a.calls, (QStringList { u"open "_s + mailBox, announcement }));
+        QCOMPARE(a.transport->MailBox(), mailBox);
+        QCOMPARE(a.session->EstaConectado(), opened);
+        QCOMPARE(a.session->CanalAtual(), channel);
+        QCOMPARE(a.setting(u"SETUP"_s, u"LAST_CHANNEL"_s), channel);
+
+        a.calls.clear();
+        a.session->Desconectar();
+        QCOMPARE(a.calls, (opened ? QStringList { logoff, u"close"_s } : QStringList { logoff }));
+        QCOMPARE(a.transport->MailBox(), mailBox);
+        QCOMPARE(loggedOff.count(), 1);
+        a.session->Desconectar(); // answered once
+        QCOMPARE(loggedOff.count(), 1);
+
+        // A second logon after a failed one withdraws the first before it announces again.
+        a.session->Conectar(u"ANA"_s, channel, u"ON"_s);
+        a.calls.clear();
+        a.session->Conectar(u"ANA"_s, u"NETWORK"_s, u"ON"_s);
+        QCOMPARE(a.calls.first(), logoff);
+        QCOMPARE(loggedOff.count(), 2);
     }
 };
 

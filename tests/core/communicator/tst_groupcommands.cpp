@@ -24,18 +24,16 @@ QStringList transcript(const QueuedPrompter& prompter)
     for (const QueuedPrompter::Asked& asked : prompter.asked()) {
         if (asked.what == QLatin1String("askText")) {
             lines.append(u"ask "_s + asked.title + u" ["_s + asked.text.section(QLatin1Char('\n'), 1) + u"]"_s);
-        } else if (asked.what == QLatin1String("confirm")) {
-            lines.append(u"confirm "_s + asked.text);
         } else {
-            const bool warning = asked.kind == Prompter::Kind::Warning;
-            lines.append((warning ? u"warning "_s : u"info "_s) + asked.text);
+            const QString kind = QueuedPrompter::kindName(asked.kind) + u' ';
+            lines.append((asked.what == QLatin1String("confirm") ? u"confirm "_s + kind : kind) + asked.text);
         }
     }
     return lines;
 }
 
 const QString InvalidWarning = u"warning "_s + shown(NomeInvalido);
-const QString ExistsInfo = u"info "_s + shown(GrupoJaExiste);
+const QString ExistsInfo = u"information "_s + shown(GrupoJaExiste);
 const QString ExistsWarning = u"warning "_s + shown(GrupoJaExiste);
 
 QString askCreate(const QString& initial)
@@ -235,7 +233,7 @@ private slots:
         QueuedPrompter prompter;
         prompter.queueConfirm(yes);
         const TreeChange change = removeGroup(master, group, prompter);
-        QCOMPARE(transcript(prompter), QStringList { u"confirm "_s + shown(ConfirmaRemocao) });
+        QCOMPARE(transcript(prompter), QStringList { u"confirm warning "_s + shown(ConfirmaRemocao) });
         QCOMPARE(UserTreeFile::toBytes(master), file);
         QCOMPARE(::followUps(change), followUps);
     }

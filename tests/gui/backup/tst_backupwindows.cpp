@@ -1,4 +1,5 @@
 #include "../teststation.h"
+#include "backupnames.h"
 #include "backupstore.h"
 #include "copyanimation.h"
 #include "historyfiles.h"
@@ -217,19 +218,25 @@ void TestBackupWindows::restoreList()
 void TestBackupWindows::restoreAsksFirst_data()
 {
     QTest::addColumn<bool>("yes");
-    QTest::newRow("Yes restores and closes") << true;
-    QTest::newRow("No keeps the dialog") << false;
+    QTest::addColumn<QString>("status"); // of the logon before the restore; empty: logged off
+    QTest::newRow("Yes restores and closes") << true << QString();
+    QTest::newRow("No keeps the dialog") << false << QString();
+    QTest::newRow("Yes while logged on: logged on again with the restored tree") << true << QStringLiteral("AU");
 }
 
 void TestBackupWindows::restoreAsksFirst()
 {
     QFETCH(bool, yes);
+    QFETCH(QString, status);
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
     a.setting(Backup, QStringLiteral("BACKUP_DELAY"), SettingInteger, 1);
     make(a.home(),
-        L({ "Bk antes/hist_recv.dbt=antigo", "Bk antes/usuarios.dbt=ANA", "Bk outro/hist_recv.dbt=outro",
-            "Dados/hist_recv.dbt=novo", "Dados/hist_send.dbt=extra" }));
+        L({ "Bk antes/hist_recv.dbt=antigo", "Bk antes/usuarios.dbt=ANA", "Bk antes/ArvUsuarios.tv='BIA (pc-b)\r\n",
+            "Bk outro/hist_recv.dbt=outro", "Dados/hist_recv.dbt=novo", "Dados/hist_send.dbt=extra",
+            "Dados/ArvUsuarios.tv='CAIO (pc-c)\r\n" }));
+    if (!status.isEmpty())
+        a.com().Conectar(QStringLiteral("ANA"), QStringLiteral("NETWORK"), status);
     TFormRestore& restore = a.station().FormRestore();
     restore.setDirBase(a.tools().ProgramDir());
     restore.setDirDados(a.home().home().dataDir());
@@ -245,10 +252,18 @@ void TestBackupWindows::restoreAsksFirst()
     QCOMPARE(restore.isVisible(), !yes);
     QCOMPARE(a.home().read(QStringLiteral("Dados/hist_recv.dbt")), yes ? QByteArray("antigo") : QByteArray("novo"));
     QCOMPARE(a.home().read(QStringLiteral("Dados/hist_send.dbt")), QByteArray("extra"));
-    QCOMPARE(entries(a.home().home().dataDir()),
-        yes ? L({ "hist_recv.dbt", "hist_send.dbt", "usuarios.dbt" }) : L({ "hist_recv.dbt", "hist_send.dbt" }));
+    QStringList present = entries(a.home().home().dataDir());
+    present.removeOne(QStringLiteral("canais.dbt")); // written by the logon
+    QCOMPARE(present,
+        yes ? L({ "ArvUsuarios.tv", "hist_recv.dbt", "hist_send.dbt", "usuarios.dbt" })
+            : L({ "ArvUsuarios.tv", "hist_recv.dbt", "hist_send.dbt" }));
     QCOMPARE(copyTitle, yes ? QStringLiteral("Restaurando...") : QString());
     restore.reject();
+    QCOMPARE(a.com().EstaConectado() ? a.com().UsuarioAtual() + QLatin1Char(' ') + a.com().StatusAtual() : QString(),
+        status.isEmpty() ? QString() : QStringLiteral("ANA ") + status);
+    // The tree the session writes back at logoff is the restored one.
+    a.com().Desconectar();
+    QCOMPARE(a.treeFileLines(), QStringList { yes ? QStringLiteral("'BIA (pc-b)") : QStringLiteral("'CAIO (pc-c)") });
 }
 
 void TestBackupWindows::emptyListDoesNothing()
@@ -328,6 +343,8 @@ void TestBackupWindows::renameByDoubleClick_data()
                              << L({ "Bk 07-12-2026 14~30~05", "Old Bk 1" }) << true;
     QTest::newRow("colon") << QStringLiteral("Old Bk 1") << std::optional<QString>(QStringLiteral("14:30"))
                            << L({ "Bk 07-12-2026 14~30~05", "Old Bk 1" }) << true;
+    QTest::newRow("a dot would hide it") << QStringLiteral("Old Bk 1") << std::optional<QString>(QStringLiteral("v1.2"))
+                                         << L({ "Bk 07-12-2026 14~30~05", "Old Bk 1" }) << true;
 }
 
 void TestBackupWindows::renameByDoubleClick()
@@ -356,7 +373,7 @@ void TestBackupWindows::renameByDoubleClick()
     QCOMPARE(a.queued().asked().first().text, QStringLiteral("Renomear backup\n") + selected.mid(3));
     QCOMPARE(a.queued().asked().size(), warned ? 2 : 1);
     if (warned)
-        QCOMPARE(a.queued().asked().at(1).text, Aviso);
+        QCOMPARE(a.queued().asked().at(1).text, BackupNames::Refusal(*typed));
     QCOMPARE(listed(restore), after);
     QVERIFY(!QFileInfo::exists(QFileInfo(a.home().path()).absolutePath() + QStringLiteral("/fora")));
     if (after.contains(QStringLiteral("Bk antes da troca")) && selected.startsWith(QLatin1String("Bk 07")))

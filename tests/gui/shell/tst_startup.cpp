@@ -224,6 +224,18 @@ void TestStartup::checks_data()
         << QString() << Entries { { QStringLiteral("dados/"), {} } } << Results { true, true, true }
         << Entries { { QStringLiteral("colloqua.ini"), factory }, { QStringLiteral("dados/canais.dbt"), network } }
         << QStringList { QStringLiteral("dados"), QStringLiteral("Plug-Ins") } << QStringList { QStringLiteral("Dados") };
+    QTest::newRow("leftovers of cut-off saves go, copies the user named stay")
+        << QString()
+        << Entries { { QStringLiteral("colloqua.ini"), ownSettings }, { QStringLiteral("colloqua.ini.HkWqZe"), "x" },
+               { QStringLiteral("Dados/ArvUsuarios.tv.QxTbRw"), "x" }, { QStringLiteral("Dados/swap.dbt"), "x" },
+               { QStringLiteral("Dados/ArvUsuarios.tv.Antigo"), "mine" },
+               { QStringLiteral("Dados/toque.wav.QxTbRw"), "x" } }
+        << Results { true, true, true }
+        << Entries { { QStringLiteral("Dados/ArvUsuarios.tv.Antigo"), "mine" },
+               { QStringLiteral("Dados/toque.wav.QxTbRw"), "x" } }
+        << both
+        << QStringList { QStringLiteral("colloqua.ini.HkWqZe"), QStringLiteral("Dados/ArvUsuarios.tv.QxTbRw"),
+               QStringLiteral("Dados/swap.dbt") };
     QTest::newRow("a directory where the settings file goes")
         << QString() << Entries { { QStringLiteral("colloqua.ini/"), {} } } << Results { true, false, true }
         << Entries { { QStringLiteral("Dados/canais.dbt"), network } } << both << QStringList();

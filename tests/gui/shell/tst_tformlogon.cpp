@@ -205,6 +205,7 @@ void TestTFormLogon::ok()
     } else {
         QCOMPARE(a.queued().asked().size(), 1);
         QCOMPARE(a.queued().asked().at(0).what, QStringLiteral("confirm"));
+        QCOMPARE(a.queued().asked().at(0).kind, Prompter::Kind::Warning);
         QCOMPARE(a.queued().asked().at(0).text, question);
         QVERIFY(dialogoAberto);
         QVERIFY(!a.tools().DialogoAberto());
