@@ -101,12 +101,17 @@ void TFormHistMSG::buildWindow()
     m_tabSet1->setDrawBase(false);
     m_tabSet1->setStyleSheet(QStringLiteral("QTabBar::tab:selected { background: white; }"));
     m_tabSet1->installEventFilter(this);
-    connect(m_tabSet1, &QTabBar::tabBarClicked, this, [this](int index) {
+    // A click reloads even on the current tab; the wheel and the arrow keys move the current
+    // tab without a click. AtualizarLista moves it with the signal blocked, so no page is
+    // loaded twice.
+    const auto mostrarAba = [this](int index) {
         if (index < 0)
             return;
         m_abaAtual = index;
         AtualizarLista();
-    });
+    };
+    connect(m_tabSet1, &QTabBar::tabBarClicked, this, mostrarAba);
+    connect(m_tabSet1, &QTabBar::currentChanged, this, mostrarAba);
     auto* tabLayout = new QHBoxLayout(tabPanel);
     tabLayout->setContentsMargins(4, 0, 4, 0);
     tabLayout->addWidget(m_tabSet1);

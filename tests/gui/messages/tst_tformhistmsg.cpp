@@ -559,24 +559,30 @@ void TestTFormHistMSG::altArrowsCycle_data()
 {
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("alt"); // without Alt the arrow goes to the tab bar itself
     QTest::addColumn<int>("to");
-    QTest::newRow("Recebidas, left") << 0 << int(Qt::Key_Left) << 2;
-    QTest::newRow("Recebidas, right") << 0 << int(Qt::Key_Right) << 1;
-    QTest::newRow("Enviadas, left") << 1 << int(Qt::Key_Left) << 0;
-    QTest::newRow("Todas, right") << 2 << int(Qt::Key_Right) << 0;
-    QTest::newRow("Todas, left") << 2 << int(Qt::Key_Left) << 1;
+    QTest::newRow("Recebidas, left") << 0 << int(Qt::Key_Left) << true << 2;
+    QTest::newRow("Recebidas, right") << 0 << int(Qt::Key_Right) << true << 1;
+    QTest::newRow("Enviadas, left") << 1 << int(Qt::Key_Left) << true << 0;
+    QTest::newRow("Todas, right") << 2 << int(Qt::Key_Right) << true << 0;
+    QTest::newRow("Todas, left") << 2 << int(Qt::Key_Left) << true << 1;
+    QTest::newRow("tab bar's own arrow") << 0 << int(Qt::Key_Right) << false << 1;
 }
 
 void TestTFormHistMSG::altArrowsCycle()
 {
     QFETCH(int, from);
     QFETCH(int, key);
+    QFETCH(bool, alt);
     QFETCH(int, to);
     Fixture f;
     f.history().AppendReceived(received(1, QStringLiteral("recebida")));
     f.history().AppendSent(sent(2, QStringLiteral("enviada")));
     f.show(from);
-    QTest::keyClick(f.hist().ListBoxMsg(), Qt::Key(key), Qt::AltModifier);
+    if (alt)
+        QTest::keyClick(f.hist().ListBoxMsg(), Qt::Key(key), Qt::AltModifier);
+    else
+        QTest::keyClick(f.hist().TabSet1(), Qt::Key(key));
     QCOMPARE(f.hist().AbaAtual(), to);
     QCOMPARE(f.hist().TabSet1()->currentIndex(), to);
     const QStringList expected = to == 0 ? strings({ "recebida" })
