@@ -429,6 +429,11 @@ bool TFormHistMSG::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && watched != m_listBoxMsg->viewport()) {
         const auto* key = static_cast<QKeyEvent*>(event);
+        // The list's own copy would take the whole entry text, sort key and frame included.
+        if (watched == m_listBoxMsg && key->matches(QKeySequence::Copy)) {
+            MenuCopiarClick();
+            return true;
+        }
         if (tratarTecla(key->key(), key->modifiers()))
             return true;
     }

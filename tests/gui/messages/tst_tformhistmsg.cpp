@@ -138,6 +138,7 @@ private slots:
     void longNamesAndTextsStayInTheEntry();
     void answer_data();
     void answer();
+    void copyPutsTheMessageText_data();
     void copyPutsTheMessageText();
     void deleteOneReselects_data();
     void deleteOneReselects();
@@ -430,19 +431,33 @@ void TestTFormHistMSG::answer()
     }
 }
 
+void TestTFormHistMSG::copyPutsTheMessageText_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("Copiar") << false;
+    QTest::newRow("Ctrl+C in the list") << true;
+}
+
 void TestTFormHistMSG::copyPutsTheMessageText()
 {
+    QFETCH(bool, byKey);
     Fixture f;
     const QString text = QStringLiteral("Olá, <b>tudo</b> bem? ação € 100%");
     f.history().AppendReceived(received(1, text));
     f.show(0);
+    const auto copy = [&] {
+        if (byKey)
+            QTest::keyClick(f.hist().ListBoxMsg(), Qt::Key_C, Qt::ControlModifier);
+        else
+            f.hist().MenuCopiarClick();
+    };
     QGuiApplication::clipboard()->setText(QStringLiteral("antes"));
-    f.hist().MenuCopiarClick();
+    copy();
     QCOMPARE(f.hist().LbWarning()->text(), QStringLiteral("Favor selecionar uma mensagem."));
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("antes"));
 
     f.hist().ListBoxMsg()->setCurrentRow(0);
-    f.hist().MenuCopiarClick();
+    copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), text);
 }
 
