@@ -371,7 +371,8 @@ QStringList TFormHistMSG::Linhas() const
 void TFormHistMSG::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_changingFlags)
+    // Neither a change of the window flags nor the window manager's un-minimise is a showing.
+    if (m_changingFlags || event->spontaneous())
         return;
     OcultarAviso();
     AplicarAparencia();

@@ -547,7 +547,9 @@ void TFormSendMSG::LimitarTexto()
 void TFormSendMSG::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    PrepararNovaMensagem();
+    // The window manager's un-minimise is no new showing: face and warning stay.
+    if (!event->spontaneous())
+        PrepararNovaMensagem();
 }
 
 void TFormSendMSG::closeEvent(QCloseEvent* event)

@@ -644,6 +644,11 @@ void TestTFormHistMSG::resizeReloads()
     f.show(0);
     f.hist().ListBoxMsg()->setCurrentRow(0);
     f.history().AppendReceived(received(2, QStringLiteral("dois")));
+    // Un-minimising is no new showing: no reload, the selection stays.
+    f.hist().showMinimized();
+    f.hist().showNormal();
+    QCOMPARE(shownTexts(f.hist()), strings({ "um" }));
+    QCOMPARE(selectedRow(f.hist()), 0);
     f.hist().resize(f.hist().width() + 40, f.hist().height() + 10);
     QTRY_COMPARE(shownTexts(f.hist()), strings({ "dois", "um" }));
     // The selected entry stays selected.

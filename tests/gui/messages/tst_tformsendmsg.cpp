@@ -361,6 +361,10 @@ void TestTFormSendMSG::faceChoice()
     send.PopMenuFaces()->hide();
     QCOMPARE(send.IndiceFace(), face);
     QCOMPARE(send.ImgFace()->pixmap().toImage(), faceImage(a, face));
+    // Un-minimising is no new showing: the face stays.
+    send.showMinimized();
+    send.showNormal();
+    QCOMPARE(send.IndiceFace(), face);
 
     send.AdicionarDestinatario(QStringLiteral("BRUNO (pc-b)"));
     send.MemoMsg()->setPlainText(QStringLiteral("oi"));
