@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -94,6 +95,35 @@ public:
         input = NameRules::typedCapitals(input);
         return Acceptable;
     }
+};
+
+// Typing into the channel box stops at 8 characters. Only typing: a maximum length of the
+// field would also cut a longer channel the dialog puts in (stored, or picked from the list),
+// and the next save would store the cut name. Such a channel is kept whole; the logon judges it.
+class ChannelTypingLimit final : public QObject
+{
+public:
+    explicit ChannelTypingLimit(QLineEdit* edit)
+        : QObject(edit)
+        , m_edit(edit)
+    {
+        edit->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_edit || event->type() != QEvent::KeyPress)
+            return false;
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (typed.isEmpty() || !typed.front().isPrint())
+            return false;
+        const qsizetype after = m_edit->text().size() - m_edit->selectedText().size() + typed.size();
+        return after > MaxChannelLength;
+    }
+
+private:
+    QLineEdit* m_edit = nullptr;
 };
 
 // A check box whose caption leaves a gap of blanks for a number box sitting in it.
@@ -282,8 +312,8 @@ void TFormConfig::buildPagePrincipal(QWidget* page)
     m_comboCanal->setObjectName(QStringLiteral("ComboCanal"));
     m_comboCanal->setEditable(true);
     m_comboCanal->setInsertPolicy(QComboBox::NoInsert);
-    m_comboCanal->lineEdit()->setMaxLength(MaxChannelLength);
     m_comboCanal->lineEdit()->setValidator(new CapitalLettersValidator(m_comboCanal));
+    new ChannelTypingLimit(m_comboCanal->lineEdit());
     m_sButCanal = ellipsisButton(QStringLiteral("SButCanal"), tr("Adicionar canal"), sistema);
     connect(m_sButCanal, &QToolButton::clicked, this, &TFormConfig::SButCanalClick);
     auto* canalRow = new QHBoxLayout;

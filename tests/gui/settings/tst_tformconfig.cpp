@@ -386,13 +386,17 @@ void TestTFormConfig::storedChannelSelected_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
 
-    const QStringList list{ QStringLiteral("VENDAS"), QStringLiteral("NETWORK"), QStringLiteral("rede1") };
+    const QStringList list { QStringLiteral("VENDAS"), QStringLiteral("NETWORK"), QStringLiteral("rede1"),
+        QStringLiteral("REDE-LONGA") };
     QTest::newRow("on the list") << list << "VENDAS" << "VENDAS";
     QTest::newRow("other letter case") << list << "vendas" << "VENDAS";
     // The box writes channels in capitals; mailbox names ignore letter case anyway.
     QTest::newRow("small letters on the list") << list << "REDE1" << "REDE1";
     QTest::newRow("not on the list") << list << "COMPRAS" << "";
     QTest::newRow("empty") << list << "" << "";
+    // Kept whole and saved whole: the logon judges it.
+    QTest::newRow("longer than eight") << list << "REDE-LONGA"
+                                       << "REDE-LONGA";
 }
 
 void TestTFormConfig::storedChannelSelected()
@@ -408,10 +412,13 @@ void TestTFormConfig::storedChannelSelected()
     s.form().Exibir();
     QComboBox* box = s.form().ComboCanal();
     QCOMPARE(box->currentText(), shown);
-    QCOMPARE(box->count(), 3);
+    QCOMPARE(box->count(), 4);
     QCOMPARE(box->itemText(0), QStringLiteral("NETWORK"));
-    QCOMPARE(box->itemText(1), QStringLiteral("rede1"));
-    QCOMPARE(box->itemText(2), QStringLiteral("VENDAS"));
+    QCOMPARE(box->itemText(1), QStringLiteral("REDE-LONGA"));
+    QCOMPARE(box->itemText(2), QStringLiteral("rede1"));
+    QCOMPARE(box->itemText(3), QStringLiteral("VENDAS"));
+    s.form().ButAplicar()->click();
+    QCOMPARE(s.stored(Setup, QStringLiteral("DEFAULT_CHANNEL")), shown);
 }
 
 void TestTFormConfig::addName_data()
