@@ -351,10 +351,12 @@ void TestTFormConfig::channelTyping_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("refused"); // named in the message when colloqua.ini cannot hold it
 
-    QTest::newRow("rede1") << "rede1" << "REDE1";
-    QTest::newRow("eight at most") << "abcdefghij" << "ABCDEFGH";
-    QTest::newRow("only a to z") << "sé-1" << "Sé-1";
+    QTest::newRow("rede1") << "rede1" << QStringLiteral("REDE1") << QString();
+    QTest::newRow("eight at most") << "abcdefghij" << QStringLiteral("ABCDEFGH") << QString();
+    QTest::newRow("only a to z") << "sé-1" << QStringLiteral("Sé-1") << QString();
+    QTest::newRow("dead-key letter") << "rẽde" << QStringLiteral("RẽDE") << QStringLiteral("\"ẽ\" (U+1EBD)");
 }
 
 // The box takes a channel that is not on the list, and the dialog writes it as it shows it.
@@ -362,6 +364,7 @@ void TestTFormConfig::channelTyping()
 {
     QFETCH(QString, typed);
     QFETCH(QString, shown);
+    QFETCH(QString, refused);
 
     ConfigStation s;
     s.form().Exibir();
@@ -370,6 +373,21 @@ void TestTFormConfig::channelTyping()
     type(edit, typed);
     QCOMPARE(s.form().ComboCanal()->currentText(), shown);
 
+    if (!refused.isEmpty()) {
+        // Nothing is written, and the dialog stays open with what was typed.
+        const QByteArray before = s.iniBytes();
+        s.form().PageControl()->setCurrentIndex(1);
+        s.form().ButOk()->click();
+        QVERIFY(s.form().isVisible());
+        QCOMPARE(s.iniBytes(), before);
+        QCOMPARE(s.form().PageControl()->currentIndex(), 0);
+        QCOMPARE(s.station.queued().asked().size(), 1);
+        QCOMPARE(s.station.queued().asked().first().kind, Prompter::Kind::Warning);
+        QVERIFY(
+            s.station.queued().asked().first().text.contains(QStringLiteral("\"Canal de Comunicação\": ") + refused));
+        QCOMPARE(s.form().ComboCanal()->currentText(), shown);
+        return;
+    }
     s.form().ButAplicar()->click();
     QCOMPARE(s.stored(Setup, QStringLiteral("DEFAULT_CHANNEL")), shown);
     QStringList channels;
