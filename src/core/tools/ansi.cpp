@@ -45,6 +45,23 @@ QByteArray encode(QStringView text)
     return bytes;
 }
 
+QStringList missingCharacters(QStringView text)
+{
+    QStringList missing;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        if (!pair && (c == u'?' || encodeOne(c.unicode()) != '?'))
+            continue;
+        const QString character = text.sliced(i, pair ? 2 : 1).toString();
+        if (!missing.contains(character))
+            missing.append(character);
+        if (pair)
+            ++i;
+    }
+    return missing;
+}
+
 QList<QByteArray> splitLines(QByteArrayView bytes)
 {
     QList<QByteArray> lines;

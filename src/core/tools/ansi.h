@@ -15,6 +15,10 @@ QString decode(QByteArrayView bytes);
 // Encodes to Windows-1252; characters the code page lacks become "?".
 QByteArray encode(QStringView text);
 
+// The characters of `text` that the code page lacks (those encode() writes as "?"), each once
+// and in the order they first appear; a character beyond U+FFFF is one entry.
+QStringList missingCharacters(QStringView text);
+
 // Splits bytes into lines: CR LF, CR alone and LF alone each end a line. A final line
 // end does not produce an empty last line.
 QList<QByteArray> splitLines(QByteArrayView bytes);

@@ -396,11 +396,17 @@ QByteArray ProfileFile::update(QByteArrayView content, const QList<Entry>& entri
 
 bool ProfileFile::canStore(QStringView value)
 {
+    return unstorableCharacters(value).isEmpty();
+}
+
+QStringList ProfileFile::unstorableCharacters(QStringView value)
+{
+    QStringList unstorable;
     for (const QChar c : value) {
-        if (c == u'\r' || c == u'\n' || c == u'\0')
-            return false;
+        if ((c == u'\r' || c == u'\n' || c == u'\0') && !unstorable.contains(QString(c)))
+            unstorable.append(QString(c));
     }
-    return Ansi::decode(Ansi::encode(value)) == value;
+    return unstorable + Ansi::missingCharacters(value);
 }
 
 bool ProfileFile::isValidSection(QStringView name)

@@ -58,6 +58,9 @@ public:
     // Whether `value` survives a write and a read unchanged: Windows-1252 text without line
     // breaks or NULs. Leading or trailing blanks and enclosing quotes are kept by quoting.
     static bool canStore(QStringView value);
+    // The characters that keep `value` from being stored, each once, in order: line breaks,
+    // NULs and what Windows-1252 lacks. Empty exactly when canStore() is true.
+    static QStringList unstorableCharacters(QStringView value);
     // Non-empty after trimming, storable, and no "[" or "]" in a section, no "=" in a key and
     // no "[" at its start: such names would be read back as something else.
     static bool isValidSection(QStringView name);

@@ -101,12 +101,17 @@ void TFormHistMSG::buildWindow()
     m_tabSet1->setDrawBase(false);
     m_tabSet1->setStyleSheet(QStringLiteral("QTabBar::tab:selected { background: white; }"));
     m_tabSet1->installEventFilter(this);
-    connect(m_tabSet1, &QTabBar::tabBarClicked, this, [this](int index) {
+    // A click reloads even on the current tab; the wheel and the arrow keys move the current
+    // tab without a click. AtualizarLista moves it with the signal blocked, so no page is
+    // loaded twice.
+    const auto mostrarAba = [this](int index) {
         if (index < 0)
             return;
         m_abaAtual = index;
         AtualizarLista();
-    });
+    };
+    connect(m_tabSet1, &QTabBar::tabBarClicked, this, mostrarAba);
+    connect(m_tabSet1, &QTabBar::currentChanged, this, mostrarAba);
     auto* tabLayout = new QHBoxLayout(tabPanel);
     tabLayout->setContentsMargins(4, 0, 4, 0);
     tabLayout->addWidget(m_tabSet1);
@@ -366,7 +371,8 @@ QStringList TFormHistMSG::Linhas() const
 void TFormHistMSG::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_changingFlags)
+    // Neither a change of the window flags nor the window manager's un-minimise is a showing.
+    if (m_changingFlags || event->spontaneous())
         return;
     OcultarAviso();
     AplicarAparencia();
@@ -424,6 +430,11 @@ bool TFormHistMSG::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && watched != m_listBoxMsg->viewport()) {
         const auto* key = static_cast<QKeyEvent*>(event);
+        // The list's own copy would take the whole entry text, sort key and frame included.
+        if (watched == m_listBoxMsg && key->matches(QKeySequence::Copy)) {
+            MenuCopiarClick();
+            return true;
+        }
         if (tratarTecla(key->key(), key->modifiers()))
             return true;
     }

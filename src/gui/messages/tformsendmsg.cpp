@@ -1,5 +1,6 @@
 #include "tformsendmsg.h"
 
+#include "ansi.h"
 #include "communicatorsession.h"
 #include "frame.h"
 #include "imagesets.h"
@@ -180,6 +181,7 @@ QWidget* TFormSendMSG::buildTextArea()
     m_memoMsg->installEventFilter(this);
     m_memoMsg->viewport()->installEventFilter(this);
     connect(m_memoMsg, &QPlainTextEdit::textChanged, this, &TFormSendMSG::LimitarTexto);
+    connect(m_memoMsg, &QPlainTextEdit::textChanged, this, &TFormSendMSG::AvisarCaracteresPerdidos);
     layout->addWidget(m_memoMsg, 1);
     return area;
 }
@@ -311,6 +313,8 @@ void TFormSendMSG::setCaption(const QString& caption)
 void TFormSendMSG::PrepararNovaMensagem()
 {
     OcultarAviso();
+    // A text kept from an earlier opening may still hold characters that cannot go.
+    AvisarCaracteresPerdidos();
     m_memoMsg->setFocus();
     m_faceActions.at(FrameFace::Default)->trigger();
 }
@@ -516,11 +520,31 @@ void TFormSendMSG::MostrarAviso(const QString& text)
 {
     m_lbWarning->setText(text);
     m_topo->setCurrentWidget(m_panWarning);
+    m_avisoCaracteres = false;
 }
 
 void TFormSendMSG::OcultarAviso()
 {
     m_topo->setCurrentIndex(0);
+    m_avisoCaracteres = false;
+}
+
+void TFormSendMSG::AvisarCaracteresPerdidos()
+{
+    // Frames and history files are Windows-1252: what it lacks travels as "?".
+    QStringList missing = Ansi::missingCharacters(m_memoMsg->toPlainText());
+    if (missing.isEmpty()) {
+        if (m_avisoCaracteres)
+            OcultarAviso();
+        return;
+    }
+    constexpr qsizetype MaxListed = 10;
+    if (missing.size() > MaxListed) {
+        missing.resize(MaxListed);
+        missing.append(QStringLiteral("…"));
+    }
+    MostrarAviso(tr("Serão enviados como \"?\":") + QLatin1Char(' ') + missing.join(QLatin1Char(' ')));
+    m_avisoCaracteres = true;
 }
 
 void TFormSendMSG::LimitarTexto()
@@ -547,7 +571,9 @@ void TFormSendMSG::LimitarTexto()
 void TFormSendMSG::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    PrepararNovaMensagem();
+    // The window manager's un-minimise is no new showing: face and warning stay.
+    if (!event->spontaneous())
+        PrepararNovaMensagem();
 }
 
 void TFormSendMSG::closeEvent(QCloseEvent* event)

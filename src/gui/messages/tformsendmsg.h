@@ -117,6 +117,8 @@ private:
     void AtualizarIconesPainel();
     void MostrarAviso(const QString& text);
     void OcultarAviso();
+    // Names the characters of the text that cannot travel, or takes that warning away.
+    void AvisarCaracteresPerdidos();
 
     Station& m_station;
     QMenuBar* m_menuBar = nullptr;
@@ -138,4 +140,6 @@ private:
     QString m_dicaDestinatarios;
     int m_indiceFace = 5;
     bool m_limitando = false;
+    // The warning shown is the one of AvisarCaracteresPerdidos.
+    bool m_avisoCaracteres = false;
 };

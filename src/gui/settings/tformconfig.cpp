@@ -2,6 +2,7 @@
 
 #include "fileerror.h"
 #include "namerules.h"
+#include "profilefile.h"
 #include "prompter.h"
 #include "settingkeys.h"
 #include "soundfilecopy.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -94,6 +96,35 @@ public:
         input = NameRules::typedCapitals(input);
         return Acceptable;
     }
+};
+
+// Typing into the channel box stops at 8 characters. Only typing: a maximum length of the
+// field would also cut a longer channel the dialog puts in (stored, or picked from the list),
+// and the next save would store the cut name. Such a channel is kept whole; the logon judges it.
+class ChannelTypingLimit final : public QObject
+{
+public:
+    explicit ChannelTypingLimit(QLineEdit* edit)
+        : QObject(edit)
+        , m_edit(edit)
+    {
+        edit->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_edit || event->type() != QEvent::KeyPress)
+            return false;
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (typed.isEmpty() || !typed.front().isPrint())
+            return false;
+        const qsizetype after = m_edit->text().size() - m_edit->selectedText().size() + typed.size();
+        return after > MaxChannelLength;
+    }
+
+private:
+    QLineEdit* m_edit = nullptr;
 };
 
 // A check box whose caption leaves a gap of blanks for a number box sitting in it.
@@ -214,6 +245,17 @@ void fillList(QComboBox* box, QStringList names, const QLocale& locale)
     box->setEditText(text);
 }
 
+// "ẽ" (U+1EBD), or the code alone for a character that shows nothing, as a line break.
+QString describeCharacter(const QString& character)
+{
+    const char32_t code
+        = character.size() == 2 ? QChar::surrogateToUcs4(character[0], character[1]) : char32_t(character[0].unicode());
+    const QString number = QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+    if (!QChar::isPrint(code))
+        return number;
+    return QStringLiteral("\"%1\" (%2)").arg(character, number);
+}
+
 SettingValue controlValue(const QWidget* control)
 {
     if (const auto* box = qobject_cast<const QCheckBox*>(control))
@@ -282,8 +324,8 @@ void TFormConfig::buildPagePrincipal(QWidget* page)
     m_comboCanal->setObjectName(QStringLiteral("ComboCanal"));
     m_comboCanal->setEditable(true);
     m_comboCanal->setInsertPolicy(QComboBox::NoInsert);
-    m_comboCanal->lineEdit()->setMaxLength(MaxChannelLength);
     m_comboCanal->lineEdit()->setValidator(new CapitalLettersValidator(m_comboCanal));
+    new ChannelTypingLimit(m_comboCanal->lineEdit());
     m_sButCanal = ellipsisButton(QStringLiteral("SButCanal"), tr("Adicionar canal"), sistema);
     connect(m_sButCanal, &QToolButton::clicked, this, &TFormConfig::SButCanalClick);
     auto* canalRow = new QHBoxLayout;
@@ -512,8 +554,53 @@ void TFormConfig::setStatusCode(const QString& code)
     m_statusGroup->setExclusive(true);
 }
 
+bool TFormConfig::TextosGravaveis()
+{
+    struct Texto
+    {
+        QString caption;
+        QWidget* control;
+        QString text;
+    };
+    const Texto textos[] = {
+        { tr("Canal de Comunicação"), m_comboCanal, m_comboCanal->currentText() },
+        { tr("Usuário"), m_comboDefaultUser, m_edDefaultUser->text() },
+        { tr("Emitir som ao receber mensagem"), m_edSomReceber, m_edSomReceber->text() },
+        { tr("Emitir som ao enviar mensagem"), m_edSomEnviar, m_edSomEnviar->text() },
+    };
+    QStringList lines;
+    QWidget* first = nullptr;
+    for (const Texto& texto : textos) {
+        QStringList named;
+        for (const QString& character : ProfileFile::unstorableCharacters(texto.text))
+            named.append(describeCharacter(character));
+        if (named.isEmpty())
+            continue;
+        lines.append(QStringLiteral("\"%1\": %2").arg(texto.caption, named.join(QStringLiteral(", "))));
+        if (!first)
+            first = texto.control;
+    }
+    if (!first)
+        return true;
+    // The store would refuse the whole save with "Unable to write to ...", which reads like a
+    // problem of rights; this says what to change, and the dialog keeps the changes.
+    const QString text = tr("As configurações não foram salvas: o arquivo %1 não pode guardar estes caracteres.")
+                             .arg(QStringLiteral("colloqua.ini"))
+        + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n")
+        + tr("Troque-os e salve novamente.");
+    m_station.prompter().message(Prompter::Kind::Warning, tr("Configurações"), text);
+    for (int page = 0; page < m_pageControl->count(); ++page) {
+        if (m_pageControl->widget(page)->isAncestorOf(first))
+            m_pageControl->setCurrentIndex(page);
+    }
+    first->setFocus();
+    return false;
+}
+
 bool TFormConfig::SalvarAlteracoes()
 {
+    if (!TextosGravaveis())
+        return false;
     QList<SettingWrite> writes{
         { Setup, QStringLiteral("DEFAULT_CHANNEL"), SettingString, m_comboCanal->currentText() },
         { Setup, QStringLiteral("DEFAULT_USER"), SettingString, m_edDefaultUser->text() },

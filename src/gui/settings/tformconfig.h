@@ -43,7 +43,7 @@ public:
     void Exibir();
 
     // Writes every control to its key in one replacement of the file. False, with an error
-    // shown and nothing written, when the file could not be written.
+    // shown and nothing written, when the file could not be written or could not hold a text.
     bool SalvarAlteracoes();
     // Writes the factory value of every key of SETUP, RECEBER, ENVIAR and BACKUP in the order
     // of the first start; uses no control. False when the file could not be written.
@@ -98,6 +98,8 @@ private:
     void buildPageGerais(QWidget* page);
     void bind(const char* section, const char* key, QWidget* control, std::optional<SettingValue> fallback = {});
 
+    // False, naming each text and the characters colloqua.ini cannot hold, when there are any.
+    bool TextosGravaveis();
     void CarregarUsuarios();
     void CarregarCanais();
     QString statusCode() const;

@@ -138,6 +138,7 @@ private slots:
     void longNamesAndTextsStayInTheEntry();
     void answer_data();
     void answer();
+    void copyPutsTheMessageText_data();
     void copyPutsTheMessageText();
     void deleteOneReselects_data();
     void deleteOneReselects();
@@ -430,19 +431,33 @@ void TestTFormHistMSG::answer()
     }
 }
 
+void TestTFormHistMSG::copyPutsTheMessageText_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("Copiar") << false;
+    QTest::newRow("Ctrl+C in the list") << true;
+}
+
 void TestTFormHistMSG::copyPutsTheMessageText()
 {
+    QFETCH(bool, byKey);
     Fixture f;
     const QString text = QStringLiteral("Olá, <b>tudo</b> bem? ação € 100%");
     f.history().AppendReceived(received(1, text));
     f.show(0);
+    const auto copy = [&] {
+        if (byKey)
+            QTest::keyClick(f.hist().ListBoxMsg(), Qt::Key_C, Qt::ControlModifier);
+        else
+            f.hist().MenuCopiarClick();
+    };
     QGuiApplication::clipboard()->setText(QStringLiteral("antes"));
-    f.hist().MenuCopiarClick();
+    copy();
     QCOMPARE(f.hist().LbWarning()->text(), QStringLiteral("Favor selecionar uma mensagem."));
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("antes"));
 
     f.hist().ListBoxMsg()->setCurrentRow(0);
-    f.hist().MenuCopiarClick();
+    copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), text);
 }
 
@@ -559,24 +574,30 @@ void TestTFormHistMSG::altArrowsCycle_data()
 {
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("alt"); // without Alt the arrow goes to the tab bar itself
     QTest::addColumn<int>("to");
-    QTest::newRow("Recebidas, left") << 0 << int(Qt::Key_Left) << 2;
-    QTest::newRow("Recebidas, right") << 0 << int(Qt::Key_Right) << 1;
-    QTest::newRow("Enviadas, left") << 1 << int(Qt::Key_Left) << 0;
-    QTest::newRow("Todas, right") << 2 << int(Qt::Key_Right) << 0;
-    QTest::newRow("Todas, left") << 2 << int(Qt::Key_Left) << 1;
+    QTest::newRow("Recebidas, left") << 0 << int(Qt::Key_Left) << true << 2;
+    QTest::newRow("Recebidas, right") << 0 << int(Qt::Key_Right) << true << 1;
+    QTest::newRow("Enviadas, left") << 1 << int(Qt::Key_Left) << true << 0;
+    QTest::newRow("Todas, right") << 2 << int(Qt::Key_Right) << true << 0;
+    QTest::newRow("Todas, left") << 2 << int(Qt::Key_Left) << true << 1;
+    QTest::newRow("tab bar's own arrow") << 0 << int(Qt::Key_Right) << false << 1;
 }
 
 void TestTFormHistMSG::altArrowsCycle()
 {
     QFETCH(int, from);
     QFETCH(int, key);
+    QFETCH(bool, alt);
     QFETCH(int, to);
     Fixture f;
     f.history().AppendReceived(received(1, QStringLiteral("recebida")));
     f.history().AppendSent(sent(2, QStringLiteral("enviada")));
     f.show(from);
-    QTest::keyClick(f.hist().ListBoxMsg(), Qt::Key(key), Qt::AltModifier);
+    if (alt)
+        QTest::keyClick(f.hist().ListBoxMsg(), Qt::Key(key), Qt::AltModifier);
+    else
+        QTest::keyClick(f.hist().TabSet1(), Qt::Key(key));
     QCOMPARE(f.hist().AbaAtual(), to);
     QCOMPARE(f.hist().TabSet1()->currentIndex(), to);
     const QStringList expected = to == 0 ? strings({ "recebida" })
@@ -623,6 +644,11 @@ void TestTFormHistMSG::resizeReloads()
     f.show(0);
     f.hist().ListBoxMsg()->setCurrentRow(0);
     f.history().AppendReceived(received(2, QStringLiteral("dois")));
+    // Un-minimising is no new showing: no reload, the selection stays.
+    f.hist().showMinimized();
+    f.hist().showNormal();
+    QCOMPARE(shownTexts(f.hist()), strings({ "um" }));
+    QCOMPARE(selectedRow(f.hist()), 0);
     f.hist().resize(f.hist().width() + 40, f.hist().height() + 10);
     QTRY_COMPARE(shownTexts(f.hist()), strings({ "dois", "um" }));
     // The selected entry stays selected.

@@ -295,18 +295,25 @@ void TestTFormSendMSG::twoOfThreeChecked()
 void TestTFormSendMSG::sentText_data()
 {
     QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("warning"); // shown before sending
     QTest::addColumn<QString>("sent");
-    QTest::newRow("lines joined, ends trimmed") << QStringLiteral("  olá\nmundo  ") << QStringLiteral("olá mundo");
-    QTest::newRow("empty line keeps its blank") << QStringLiteral("a\n\nb") << QStringLiteral("a  b");
-    QTest::newRow("trailing line breaks") << QStringLiteral("fim\n\n\n") << QStringLiteral("fim");
-    QTest::newRow("markup stays text") << QStringLiteral("<b>oi</b> &amp;") << QStringLiteral("<b>oi</b> &amp;");
+    QTest::newRow("lines joined, ends trimmed")
+        << QStringLiteral("  olá\nmundo  ") << QString() << QStringLiteral("olá mundo");
+    QTest::newRow("empty line keeps its blank") << QStringLiteral("a\n\nb") << QString() << QStringLiteral("a  b");
+    QTest::newRow("trailing line breaks") << QStringLiteral("fim\n\n\n") << QString() << QStringLiteral("fim");
+    QTest::newRow("markup stays text") << QStringLiteral("<b>oi</b> &amp;") << QString()
+                                       << QStringLiteral("<b>oi</b> &amp;");
     // Pasted, not typed: the frame still cannot be split by them.
-    QTest::newRow("frame delimiters pasted") << QStringLiteral("a]D[b|c") << QStringLiteral("aDbc");
+    QTest::newRow("frame delimiters pasted") << QStringLiteral("a]D[b|c") << QString() << QStringLiteral("aDbc");
+    QTest::newRow("characters Windows-1252 lacks")
+        << QStringLiteral("ok ✓ Жж 😀 ✓ ç?") << QStringLiteral("Serão enviados como \"?\": ✓ Ж ж 😀")
+        << QStringLiteral("ok ? ?? ?? ? ç?");
 }
 
 void TestTFormSendMSG::sentText()
 {
     QFETCH(QString, typed);
+    QFETCH(QString, warning);
     QFETCH(QString, sent);
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
@@ -316,7 +323,9 @@ void TestTFormSendMSG::sentText()
     TFormSendMSG& send = a.station().FormSendMSG();
     send.AdicionarDestinatario(QStringLiteral("BRUNO (pc-b)"));
     send.MemoMsg()->setPlainText(typed);
+    QCOMPARE(send.Aviso(), warning);
     QVERIFY(send.EnviarMensagem());
+    QCOMPARE(send.Aviso(), QString());
     const QList<TDados> frames = b.textFrames();
     QCOMPARE(frames.size(), 1);
     QVERIFY(frames.first().Valid);
@@ -361,6 +370,10 @@ void TestTFormSendMSG::faceChoice()
     send.PopMenuFaces()->hide();
     QCOMPARE(send.IndiceFace(), face);
     QCOMPARE(send.ImgFace()->pixmap().toImage(), faceImage(a, face));
+    // Un-minimising is no new showing: the face stays.
+    send.showMinimized();
+    send.showNormal();
+    QCOMPARE(send.IndiceFace(), face);
 
     send.AdicionarDestinatario(QStringLiteral("BRUNO (pc-b)"));
     send.MemoMsg()->setPlainText(QStringLiteral("oi"));

@@ -351,10 +351,12 @@ void TestTFormConfig::channelTyping_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("refused"); // named in the message when colloqua.ini cannot hold it
 
-    QTest::newRow("rede1") << "rede1" << "REDE1";
-    QTest::newRow("eight at most") << "abcdefghij" << "ABCDEFGH";
-    QTest::newRow("only a to z") << "sé-1" << "Sé-1";
+    QTest::newRow("rede1") << "rede1" << QStringLiteral("REDE1") << QString();
+    QTest::newRow("eight at most") << "abcdefghij" << QStringLiteral("ABCDEFGH") << QString();
+    QTest::newRow("only a to z") << "sé-1" << QStringLiteral("Sé-1") << QString();
+    QTest::newRow("dead-key letter") << "rẽde" << QStringLiteral("RẽDE") << QStringLiteral("\"ẽ\" (U+1EBD)");
 }
 
 // The box takes a channel that is not on the list, and the dialog writes it as it shows it.
@@ -362,6 +364,7 @@ void TestTFormConfig::channelTyping()
 {
     QFETCH(QString, typed);
     QFETCH(QString, shown);
+    QFETCH(QString, refused);
 
     ConfigStation s;
     s.form().Exibir();
@@ -370,6 +373,21 @@ void TestTFormConfig::channelTyping()
     type(edit, typed);
     QCOMPARE(s.form().ComboCanal()->currentText(), shown);
 
+    if (!refused.isEmpty()) {
+        // Nothing is written, and the dialog stays open with what was typed.
+        const QByteArray before = s.iniBytes();
+        s.form().PageControl()->setCurrentIndex(1);
+        s.form().ButOk()->click();
+        QVERIFY(s.form().isVisible());
+        QCOMPARE(s.iniBytes(), before);
+        QCOMPARE(s.form().PageControl()->currentIndex(), 0);
+        QCOMPARE(s.station.queued().asked().size(), 1);
+        QCOMPARE(s.station.queued().asked().first().kind, Prompter::Kind::Warning);
+        QVERIFY(
+            s.station.queued().asked().first().text.contains(QStringLiteral("\"Canal de Comunicação\": ") + refused));
+        QCOMPARE(s.form().ComboCanal()->currentText(), shown);
+        return;
+    }
     s.form().ButAplicar()->click();
     QCOMPARE(s.stored(Setup, QStringLiteral("DEFAULT_CHANNEL")), shown);
     QStringList channels;
@@ -386,13 +404,17 @@ void TestTFormConfig::storedChannelSelected_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
 
-    const QStringList list{ QStringLiteral("VENDAS"), QStringLiteral("NETWORK"), QStringLiteral("rede1") };
+    const QStringList list { QStringLiteral("VENDAS"), QStringLiteral("NETWORK"), QStringLiteral("rede1"),
+        QStringLiteral("REDE-LONGA") };
     QTest::newRow("on the list") << list << "VENDAS" << "VENDAS";
     QTest::newRow("other letter case") << list << "vendas" << "VENDAS";
     // The box writes channels in capitals; mailbox names ignore letter case anyway.
     QTest::newRow("small letters on the list") << list << "REDE1" << "REDE1";
     QTest::newRow("not on the list") << list << "COMPRAS" << "";
     QTest::newRow("empty") << list << "" << "";
+    // Kept whole and saved whole: the logon judges it.
+    QTest::newRow("longer than eight") << list << "REDE-LONGA"
+                                       << "REDE-LONGA";
 }
 
 void TestTFormConfig::storedChannelSelected()
@@ -408,10 +430,13 @@ void TestTFormConfig::storedChannelSelected()
     s.form().Exibir();
     QComboBox* box = s.form().ComboCanal();
     QCOMPARE(box->currentText(), shown);
-    QCOMPARE(box->count(), 3);
+    QCOMPARE(box->count(), 4);
     QCOMPARE(box->itemText(0), QStringLiteral("NETWORK"));
-    QCOMPARE(box->itemText(1), QStringLiteral("rede1"));
-    QCOMPARE(box->itemText(2), QStringLiteral("VENDAS"));
+    QCOMPARE(box->itemText(1), QStringLiteral("REDE-LONGA"));
+    QCOMPARE(box->itemText(2), QStringLiteral("rede1"));
+    QCOMPARE(box->itemText(3), QStringLiteral("VENDAS"));
+    s.form().ButAplicar()->click();
+    QCOMPARE(s.stored(Setup, QStringLiteral("DEFAULT_CHANNEL")), shown);
 }
 
 void TestTFormConfig::addName_data()
