@@ -1,6 +1,7 @@
 #include "tformsendmsg.h"
 
 #include "communicatorsession.h"
+#include "deliverywatch.h"
 #include "frame.h"
 #include "imagesets.h"
 #include "paintbackground.h"
@@ -341,6 +342,7 @@ bool TFormSendMSG::EnviarMensagem()
             const QString frame = BuildTextFrame(com.UsuarioAtual(), parts.user, stamp, m_indiceFace, text);
             com.ALMailSlot1().SendTo(parts.computer, frame);
             tools.history().AppendSent(frame);
+            m_station.FormHistMSG().Entregas().Aguardar(com.UsuarioAtual(), parts.user, parts.computer, stamp);
             sent = true;
         }
     }
