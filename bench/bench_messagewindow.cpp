@@ -1,9 +1,11 @@
 // A text message end to end between two stations over UDP on their own loopback addresses:
 // from EnviarMensagem in A's send window (real widgets, offscreen) until B's history window is
-// shown with the message in its list. Each message goes at a random moment of B's polling
+// shown with the message in its list, and on until A's history window marks it "entregue"
+// (B's delivery receipt back at A). Each message goes at a random moment of B's polling
 // period, as messages come in real use. First with the default CheckInterval (1000 ms), whose
-// floor is the wait for the next poll, uniform from 0 to one period; then with B checking
-// every millisecond, which leaves the cost of the processing alone. Only 127.0.0.0/8 is used.
+// floor is the wait for the next poll, uniform from 0 to one period, on each side the message
+// or its receipt has to cross; then with both stations checking every millisecond, which
+// leaves the cost of the processing alone. Only 127.0.0.0/8 is used.
 //
 // Usage: bench_messagewindow [messages, default 20]
 
@@ -166,6 +168,39 @@ private:
     bool m_armed = false;
 };
 
+// Stamps the moment A's history window shows `text` as delivered: the marks are brought up
+// to date while A handles the receipt, before this watch hears of it.
+class ReceiptWatch final : public QObject
+{
+public:
+    ReceiptWatch(TFormHistMSG& hist, CommunicatorSession& session, const ArrivalWatch& clock)
+        : m_hist(hist)
+        , m_clock(clock)
+    {
+        connect(&session, &CommunicatorSession::receiptArrived, this, [this] {
+            if (m_armed && m_hist.Linhas().filter(m_text).filter(QStringLiteral("entregue")).size() == 1) {
+                m_armed = false;
+                m_deliveredNs = m_clock.nowNs();
+            }
+        });
+    }
+
+    void arm(const QString& text)
+    {
+        m_text = text;
+        m_deliveredNs = -1;
+        m_armed = true;
+    }
+    qint64 deliveredNs() const { return m_deliveredNs; }
+
+private:
+    TFormHistMSG& m_hist;
+    const ArrivalWatch& m_clock;
+    QString m_text;
+    qint64 m_deliveredNs = -1;
+    bool m_armed = false;
+};
+
 struct Summary
 {
     double min = 0, median = 0, p95 = 0, max = 0, mean = 0;
@@ -197,6 +232,7 @@ void printRow(const char* name, const Summary& s)
 struct Run
 {
     std::vector<double> latencyMs;
+    std::vector<double> deliveredMs; // from the send until A marks the message "entregue"
     std::vector<double> sendCallMs;
     std::vector<double> waitMs; // the floor of each message: its wait for B's next poll
     int lost = 0;
@@ -209,6 +245,7 @@ Run exchange(BenchStation& a, BenchStation& b, int count, int periodMs, const QS
     TFormSendMSG& send = a.station().FormSendMSG();
     TFormHistMSG& histB = b.station().FormHistMSG();
     ArrivalWatch watch(histB);
+    ReceiptWatch receipt(a.station().FormHistMSG(), a.com().session(), watch);
     for (int i = 0; i < count; ++i) {
         histB.hide();
         // A random phase of B's polling period.
@@ -216,6 +253,7 @@ Run exchange(BenchStation& a, BenchStation& b, int count, int periodMs, const QS
         const QString text = QStringLiteral("%1 mensagem %2, com acentuação").arg(tag).arg(i);
         send.MemoMsg()->setPlainText(text);
         watch.arm(text);
+        receipt.arm(text);
         const qint64 sentNs = watch.nowNs();
         if (!send.EnviarMensagem()) {
             std::printf("message %d was not sent: %s\n", i, qPrintable(send.Aviso()));
@@ -228,6 +266,11 @@ Run exchange(BenchStation& a, BenchStation& b, int count, int periodMs, const QS
             continue;
         }
         run.latencyMs.push_back(double(watch.arrivedNs() - sentNs) / 1e6);
+        if (!waitFor([&] { return receipt.deliveredNs() >= 0; }, PatienceMs)) {
+            ++run.lost;
+            continue;
+        }
+        run.deliveredMs.push_back(double(receipt.deliveredNs() - sentNs) / 1e6);
     }
     return run;
 }
@@ -279,6 +322,7 @@ int main(int argc, char* argv[])
 
     const int defaultPeriod = b.com().ALMailSlot1().CheckInterval();
     const Run polled = exchange(a, b, count, std::max(defaultPeriod, 1), QStringLiteral("periodo"));
+    restartReader(a, ImmediatePeriodMs);
     restartReader(b, ImmediatePeriodMs);
     const Run immediate = exchange(a, b, count, 20, QStringLiteral("imediato"));
 
@@ -296,9 +340,26 @@ int main(int argc, char* argv[])
         polledLatency.median / floor.median, polledLatency.mean / floor.mean, polledLatency.p95 / floor.p95,
         polledLatency.max / floor.max);
     printRow("  EnviarMensagem on A", summarise(polled.sendCallMs));
+    // The receipt crosses a second poll, at A; the two waits add up.
+    const Summary polledDelivered = summarise(polled.deliveredMs);
+    const QByteArray deliveredName = QStringLiteral("CheckInterval %1: send to entregue").arg(defaultPeriod).toLatin1();
+    printRow(deliveredName.constData(), polledDelivered);
+    std::vector<double> twoWaits;
+    for (int i = 0; i < 200; ++i)
+        for (int j = 0; j < 200; ++j)
+            twoWaits.push_back(double(defaultPeriod) * ((i + 0.5) + (j + 0.5)) / 200.0);
+    const Summary twoFloor = summarise(twoWaits);
+    printRow("  floor: a poll on each side", twoFloor);
+    std::printf("%-34s %8s  %8.2f  %8.2f  %8.2f  %8.2f\n", "  ratio to the floor", "-",
+        polledDelivered.median / twoFloor.median, polledDelivered.mean / twoFloor.mean,
+        polledDelivered.p95 / twoFloor.p95, polledDelivered.max / twoFloor.max);
     const QByteArray immediateName = QStringLiteral("CheckInterval %1: latency").arg(ImmediatePeriodMs).toLatin1();
     printRow(immediateName.constData(), immediateLatency);
     printRow("  EnviarMensagem on A", summarise(immediate.sendCallMs));
+    const Summary immediateDelivered = summarise(immediate.deliveredMs);
+    const QByteArray immediateDeliveredName
+        = QStringLiteral("CheckInterval %1: send to entregue").arg(ImmediatePeriodMs).toLatin1();
+    printRow(immediateDeliveredName.constData(), immediateDelivered);
     std::printf("\nprocessing alone (median at CheckInterval %d): %.1f ms; the polled mean less half a period: "
                 "%.1f ms\n",
         ImmediatePeriodMs, immediateLatency.median, polledLatency.mean - defaultPeriod / 2.0);
@@ -312,6 +373,20 @@ int main(int argc, char* argv[])
         QStringLiteral("text message, CheckInterval %1 (processing alone), median").arg(ImmediatePeriodMs),
         milliseconds(immediateLatency.median), milliseconds(ImmediatePeriodMs / 2.0) + QStringLiteral(" poll wait"),
         ratioOf(immediateLatency.median, ImmediatePeriodMs / 2.0));
-    std::printf("lost: %d of %d polled, %d of %d immediate\n", polled.lost, count, immediate.lost, count);
+    const QString deliveredFigure
+        = QStringLiteral("send to \"entregue\" in the sender's history window, CheckInterval %1").arg(defaultPeriod);
+    printSummary("messagewindow", deliveredFigure + QStringLiteral(", median"), milliseconds(polledDelivered.median),
+        milliseconds(twoFloor.median) + QStringLiteral(" two poll waits"),
+        ratioOf(polledDelivered.median, twoFloor.median));
+    printSummary("messagewindow", deliveredFigure + QStringLiteral(", p95"), milliseconds(polledDelivered.p95),
+        milliseconds(twoFloor.p95) + QStringLiteral(" two poll waits"), ratioOf(polledDelivered.p95, twoFloor.p95));
+    printSummary("messagewindow",
+        QStringLiteral("send to \"entregue\", CheckInterval %1 (processing alone), median").arg(ImmediatePeriodMs),
+        milliseconds(immediateDelivered.median),
+        milliseconds(double(ImmediatePeriodMs)) + QStringLiteral(" poll waits"),
+        ratioOf(immediateDelivered.median, ImmediatePeriodMs));
+    std::printf("lost: %d of %d polled, %d of %d immediate (a message counts as lost when it or its receipt "
+                "does not arrive)\n",
+        polled.lost, count, immediate.lost, count);
     return polled.lost + immediate.lost == 0 ? 0 : 1;
 }

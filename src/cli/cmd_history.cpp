@@ -1,13 +1,38 @@
 #include "command.h"
+#include "deliverymarks.h"
 #include "fileerror.h"
 #include "frame.h"
 #include "frameprint.h"
 #include "historyfiles.h"
+#include "settings.h"
+#include "stationhome.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include <optional>
 
 namespace
 {
+const QString SentName = QStringLiteral("hist_send.dbt");
+const QString ReceivedName = QStringLiteral("hist_recv.dbt");
+
+// A sent history gets its delivery marks from the received history beside it, unless its
+// station has them turned off (ENVIAR CONFIRMAR_ENTREGA in colloqua.ini above the data folder).
+std::optional<DeliveryMarks> deliveryMarks(const QFileInfo& file)
+{
+    if (file.fileName().compare(SentName, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const QDir dir = file.absoluteDir();
+    const QStringList received = dir.entryList({ ReceivedName }, QDir::Files);
+    if (received.isEmpty())
+        return std::nullopt;
+    QDir home = dir;
+    if (!home.cdUp() || !DeliveryMarks::Ativas(Settings(StationHome(home.path()))))
+        return std::nullopt;
+    return DeliveryMarks::FromFile(dir.filePath(received.first()));
+}
+
 int runHistory(const QStringList& args, CliStreams& io)
 {
     bool fields = false;
@@ -36,22 +61,32 @@ int runHistory(const QStringList& args, CliStreams& io)
     }
 
     QStringList records;
+    std::optional<DeliveryMarks> marks;
     try {
         records = HistoryFiles::ReadHistoryRecords(path);
+        marks = deliveryMarks(info);
     } catch (const FileError& e) {
         io.err << "colloqua-cli history: " << e.message() << '\n';
         return ExitFailure;
     }
 
     const SystemClock clock;
+    const QDateTime now = clock.now();
     for (const QString& record : records) {
+        TDados frame;
+        if (fields || marks)
+            ParseFrame(record, frame, clock);
+        const QString mark = marks ? DeliveryMarks::Texto(marks->MarcaDe(frame, now)) : QString();
         if (!fields) {
-            io.out << escapeForTerminal(record) << '\n';
+            io.out << escapeForTerminal(record);
+            if (!mark.isEmpty())
+                io.out << '\t' << mark;
+            io.out << '\n';
             continue;
         }
-        TDados frame;
-        ParseFrame(record, frame, clock);
         printFrameFields(io.out, frame);
+        if (!mark.isEmpty())
+            io.out << "Entrega=" << mark << '\n';
         io.out << '\n';
     }
     return ExitOk;
@@ -62,7 +97,11 @@ const CliRegistration registration(CliCommand {
     QStringLiteral("history FILE [--fields]"),
     QStringLiteral("Print the records of a history file (hist_recv.dbt, hist_send.dbt), decoded, oldest first, "
                    "one per line. With --fields, each record as ")
-        + frameFieldsHelp() + QStringLiteral(" An empty line follows each record."),
+        + frameFieldsHelp()
+        + QStringLiteral(" An empty line follows each record. A sent history (hist_send.dbt) with hist_recv.dbt "
+                         "beside it shows the delivery mark of each text message, \"entregue\" or \"não "
+                         "confirmada\", after a TAB (with --fields, as Entrega=), unless its station has ENVIAR "
+                         "CONFIRMAR_ENTREGA=0."),
     runHistory,
     QStringLiteral("Print the records of a history file."),
 });

@@ -1,3 +1,4 @@
+#include "historyfiles.h"
 #include "temphome.h"
 
 #include <QProcess>
@@ -112,6 +113,35 @@ private slots:
                        "SenderComputer=\nFromUser=\nToUser=\nSentAt=0\nFaceIndex=5\nCommand=\nMessageText=\n"
                        "Valid=false\n\n")
                 .split('\n'));
+    }
+
+    void historyShowsDeliveryMarks()
+    {
+        const TempHome temp;
+        temp.home().ensureDataDir();
+        const QString sent = temp.file(QStringLiteral("Dados/hist_send.dbt"));
+        const QStringList records { QStringLiteral("M[ANA|BRUNO|070512143000|5]S[]D[um]"),
+            QStringLiteral("M[ANA|BRUNO|070512143500|5]S[]D[dois]"),
+            QStringLiteral("M[ANA|CARLA|070512143600|5]S[]D[tres]"),
+            QStringLiteral("M[ANA|BRUNO|070512143700|9]S[USR_ON]D[]") };
+        for (const QString& record : records)
+            HistoryFiles::AppendHistoryLine(sent, record, true, false);
+        HistoryFiles::AppendHistoryLine(temp.file(QStringLiteral("Dados/hist_recv.dbt")),
+            QStringLiteral("M[BRUNO|ANA|070512143001|9]S[ACK_MSG_070512143000]D[]"), true, false);
+
+        Run run = runCli({ QStringLiteral("history"), sent });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(run.out),
+            records.at(0) + QStringLiteral("\tentregue\n") + records.at(1) + QStringLiteral("\tnão confirmada\n")
+                + records.at(2) + QLatin1Char('\n') + records.at(3) + QLatin1Char('\n'));
+        run = runCli({ QStringLiteral("history"), QStringLiteral("--fields"), sent });
+        QCOMPARE(run.out.count("Entrega="), 2);
+        QVERIFY(run.out.contains("MessageText=um\nValid=true\nEntrega=entregue\n\n"));
+
+        // Turned off at the station, as its history window would show them.
+        temp.write(QStringLiteral("colloqua.ini"), "[ENVIAR]\r\nCONFIRMAR_ENTREGA=0\r\n");
+        run = runCli({ QStringLiteral("history"), sent });
+        QCOMPARE(QString::fromUtf8(run.out), records.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     }
 
     void emptyHistoryPrintsNothing()

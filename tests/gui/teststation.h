@@ -83,9 +83,11 @@ private:
 class TestStation
 {
 public:
-    // UDP on a fresh loopback address, broadcasts on the loopback network only.
-    explicit TestStation(const QString& computer)
+    // UDP on a fresh loopback address, broadcasts on the loopback network only; `clock` (not
+    // owned) stands for the wall clock when given.
+    explicit TestStation(const QString& computer, const Clock* clock = nullptr)
         : m_address(Loopback::nextAddress())
+        , m_clock(clock)
     {
         const quint16 port = Loopback::testPort();
         setting(QStringLiteral("REDE"), QStringLiteral("PORTA"), SettingInteger, int(port));
@@ -149,6 +151,7 @@ private:
         options.userName = QStringLiteral("tester");
         options.programDir = m_install.path();
         options.prompter = &m_prompter;
+        options.clock = m_clock;
         auto sound = std::make_unique<RecordingSoundPlayer>();
         m_sound = sound.get();
         options.sound = std::move(sound);
@@ -168,6 +171,7 @@ private:
     TempHome m_home;
     QTemporaryDir m_install;
     QHostAddress m_address;
+    const Clock* m_clock = nullptr;
     ProbingPrompter m_prompter;
     RecordingSoundPlayer* m_sound = nullptr;
     NullTrayHost* m_tray = nullptr;

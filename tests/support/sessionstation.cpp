@@ -115,7 +115,7 @@ RawPeer::RawPeer()
     m_socket.bind(m_address, Loopback::testPort());
 }
 
-void RawPeer::send(const SessionStation& to, const QString& netbiosName, const QString& computer, const QString& frame)
+void RawPeer::send(const QHostAddress& to, const QString& netbiosName, const QString& computer, const QString& frame)
 {
     NetbiosDatagram d;
     d.id = ++m_id;
@@ -127,7 +127,7 @@ void RawPeer::send(const SessionStation& to, const QString& netbiosName, const Q
     const QString text
         = QStringLiteral("Message") + LineEnd + QStringLiteral("peer") + LineEnd + computer + LineEnd + frame + LineEnd;
     d.data = Ansi::encode(text);
-    m_socket.writeDatagram(d.encode(), to.address, Loopback::testPort());
+    m_socket.writeDatagram(d.encode(), to, Loopback::testPort());
 }
 
 QStringList RawPeer::frames()

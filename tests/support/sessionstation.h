@@ -54,10 +54,14 @@ public:
 
     // `netbiosName` is the datagram's source name, where answers go; `computer` is the name
     // the datagram's text carries.
-    void send(const SessionStation& to, const QString& netbiosName, const QString& computer, const QString& frame);
+    void send(const QHostAddress& to, const QString& netbiosName, const QString& computer, const QString& frame);
+    void send(const SessionStation& to, const QString& netbiosName, const QString& computer, const QString& frame)
+    {
+        send(to.address, netbiosName, computer, frame);
+    }
     void send(const SessionStation& to, const QString& computer, const QString& frame)
     {
-        send(to, computer, computer, frame);
+        send(to.address, computer, computer, frame);
     }
 
     // Every frame received so far.

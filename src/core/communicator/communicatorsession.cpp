@@ -1,6 +1,7 @@
 #include "communicatorsession.h"
 
 #include "clock.h"
+#include "deliverymarks.h"
 #include "fileerror.h"
 #include "frame.h"
 #include "historyfiles.h"
@@ -269,8 +270,17 @@ void CommunicatorSession::ALMailSlot1NewMessage(const QString& computer, const Q
         }
     }
 
-    if (!frame.MessageText.isEmpty())
+    // A receipt is not a text message, whatever its D section holds: it neither alerts the
+    // user nor is answered, so two stations can never confirm each other's receipts.
+    if (IsReceiptCommand(frame.Command)) {
+        const QString stamp = ReceiptStamp(frame.Command);
+        if (!ownEcho && trusted && !stamp.isEmpty() && frame.ToUser == m_usuario)
+            emit receiptArrived(frame.SenderComputer, frame.FromUser, stamp);
+    } else if (!frame.MessageText.isEmpty()) {
+        if (!ownEcho && trusted)
+            sendReceipt(frame);
         alertTextMessage();
+    }
     reportFileErrors();
 }
 
@@ -339,6 +349,20 @@ void CommunicatorSession::sendAck(const TDados& frame)
     const QString ack = BuildAckFrame(m_usuario, frame.FromUser, FrameTimestamp(m_services.clock), m_status);
     m_services.transport.SendTo(frame.SenderComputer, ack);
     fileStep([&] { m_services.history.AppendSent(ack); });
+}
+
+void CommunicatorSession::sendReceipt(const TDados& frame)
+{
+    // Invisible, the user is not to be seen; offline, the mailbox is closing. A frame without
+    // a stamp names no message to confirm.
+    if (m_status == Offline || m_status == QLatin1String("IN") || !frame.SentAt.isValid())
+        return;
+    if (!DeliveryMarks::Ativas(m_services.settings))
+        return;
+    const QString receipt
+        = BuildReceiptFrame(m_usuario, frame.FromUser, FrameTimestamp(m_services.clock), FrameStamp(frame.SentAt));
+    m_services.transport.SendTo(frame.SenderComputer, receipt);
+    fileStep([&] { m_services.history.AppendSent(receipt); });
 }
 
 void CommunicatorSession::alertTextMessage()

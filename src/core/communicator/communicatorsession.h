@@ -119,6 +119,8 @@ signals:
     // With `animate`, trayIconChanged(status, true) comes first; with `show`,
     // trayIconChanged(status, false) follows, once the window has shown the history.
     void textMessageArrived(bool show, bool animate, bool sound);
+    // A delivery receipt for the own text message stamped `stamp` came from `user` at `computer`.
+    void receiptArrived(const QString& computer, const QString& user, const QString& stamp);
     // AtualizarIconeBandeja: the tray shows the own status, in the message-arrived set or not.
     void trayIconChanged(int statusIndex, bool messageArrived);
     // The tree file could not be read completely; the readable part was loaded and the bad
@@ -137,6 +139,8 @@ private:
     void AtualizarUsuario(const QString& user, const QString& computer, int index);
     void broadcastAnnouncement();
     void sendAck(const TDados& frame);
+    // Confirms a text message to the computer it came from (ENVIAR CONFIRMAR_ENTREGA).
+    void sendReceipt(const TDados& frame);
     void alertTextMessage();
     void onRefreshTimeout();
     // Runs a file step; a FileError is kept for reportFileErrors().

@@ -12,12 +12,6 @@ const QDate KeyOrigin(3000, 1, 1);
 const QDate DayZero(1899, 12, 30);
 constexpr qint64 KeyUnitsPerDay = 100000;
 constexpr qint64 SecondsPerDay = 86400;
-
-class StoppedClock final : public Clock
-{
-public:
-    QDateTime now() const override { return {}; }
-};
 } // namespace
 
 QString ChaveOrdem(const QDateTime& sentAt)
@@ -83,8 +77,6 @@ void HistoryList::Adicionar(const QString& record, const TDados& frame)
 
 void HistoryList::CarregarArquivo(const QString& path, int page, const QString& user, bool systemFrames)
 {
-    // The list never looks at the time of parsing, and reading the wall clock for every
-    // record costs a time-zone lookup each.
     const StoppedClock clock;
     TDados frame;
     for (const QString& record : HistoryFiles::ReadHistoryRecords(path)) {

@@ -2,6 +2,9 @@
 
 namespace
 {
+const QString ReceiptPrefix = QStringLiteral("ACK_MSG_");
+constexpr qsizetype StampLength = 12;
+
 bool isAsciiDigit(QChar c)
 {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
@@ -104,12 +107,24 @@ QString controlFrame(const QString& me, const QString& to, const QString& stamp,
 
 QString FrameTimestamp(const Clock& clock)
 {
-    const QDateTime now = clock.now().toLocalTime();
-    const QDate date = now.date();
-    const QTime time = now.time();
+    return FrameStamp(clock.now().toLocalTime());
+}
+
+QString FrameStamp(const QDateTime& sentAt)
+{
+    if (!sentAt.isValid())
+        return {};
+    // The digits as the time reads where it was taken, without a change of zone.
+    const QDate date = sentAt.date();
+    const QTime time = sentAt.time();
     // The year is written with four digits and only the last two are kept.
     return twoDigits(date.day()) + twoDigits(date.month()) + twoDigits(date.year()) + twoDigits(time.hour())
         + twoDigits(time.minute()) + twoDigits(time.second());
+}
+
+QDateTime StampDateTime(QStringView stamp)
+{
+    return stampToDateTime(stamp);
 }
 
 void ParseFrame(const QString& text, TDados& frame, const Clock& clock)
@@ -175,6 +190,26 @@ QString AckCommand(const QString& status)
     return QStringLiteral("ACK_USR_") + status;
 }
 
+QString ReceiptCommand(const QString& stamp)
+{
+    return ReceiptPrefix + stamp;
+}
+
+bool IsReceiptCommand(const QString& command)
+{
+    return command.startsWith(ReceiptPrefix);
+}
+
+QString ReceiptStamp(const QString& command)
+{
+    if (!IsReceiptCommand(command))
+        return {};
+    const QStringView stamp = QStringView(command).mid(ReceiptPrefix.size());
+    if (stamp.size() != StampLength || !stampToDateTime(stamp).isValid())
+        return {};
+    return stamp.toString();
+}
+
 QString BuildTextFrame(const QString& me, const QString& to, const QString& stamp, int face, const QString& text)
 {
     return QStringLiteral("M[") + me + QLatin1Char('|') + to + QLatin1Char('|') + stamp + QLatin1Char('|')
@@ -199,4 +234,9 @@ QString BuildAckFrame(const QString& me, const QString& sender, const QString& s
 QString BuildLogoffFrame(const QString& me, const QString& stamp)
 {
     return controlFrame(me, QString(), stamp, PresenceCommand(QStringLiteral("OF")));
+}
+
+QString BuildReceiptFrame(const QString& me, const QString& sender, const QString& stamp, const QString& messageStamp)
+{
+    return controlFrame(me, sender, stamp, ReceiptCommand(messageStamp));
 }

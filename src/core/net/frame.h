@@ -26,6 +26,10 @@ inline constexpr qint32 Control = 9;
 
 // The clock's local time as the 12-digit stamp DDMMYYHHNNSS.
 QString FrameTimestamp(const Clock& clock);
+// A parsed `SentAt` written back as the stamp it was read from; empty for no time.
+QString FrameStamp(const QDateTime& sentAt);
+// The 12-digit stamp as local time (as ParseFrame reads it); invalid when it is not one.
+QDateTime StampDateTime(QStringView stamp);
 
 // Fills every field of `frame` from `text`; never throws. `ParsedAt` is the clock's time.
 // Sections are looked up leniently (first "M[", "S[", "D[" and the first "]" after each),
@@ -43,6 +47,12 @@ QString FrameMessageText(QStringView typed);
 // "USR_" + status code, and the acknowledgement "ACK_USR_" + status code.
 QString PresenceCommand(const QString& status);
 QString AckCommand(const QString& status);
+// The delivery receipt of the text message stamped `stamp`: "ACK_MSG_" + that stamp.
+QString ReceiptCommand(const QString& stamp);
+// Any command of the receipt kind, well formed or not: such a frame is never a text message.
+bool IsReceiptCommand(const QString& command);
+// The stamp a receipt command names; empty unless it is "ACK_MSG_" + 12 digits of a real time.
+QString ReceiptStamp(const QString& command);
 
 // The frame kinds. `stamp` is a FrameTimestamp (one stamp may be shared by several frames),
 // `status` one of "ON", "AU", "OC", "IN", "OF".
@@ -58,3 +68,6 @@ QString BuildStatusFrame(const QString& me, const QString& user, const QString& 
 QString BuildAckFrame(const QString& me, const QString& sender, const QString& stamp, const QString& status);
 // Logoff notice, broadcast before the mailbox is closed.
 QString BuildLogoffFrame(const QString& me, const QString& stamp);
+// Delivery receipt to `sender` for its text message stamped `messageStamp`. Stations that do
+// not know receipts keep it in their history as a control frame and change nothing.
+QString BuildReceiptFrame(const QString& me, const QString& sender, const QString& stamp, const QString& messageStamp);

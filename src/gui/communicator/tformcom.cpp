@@ -309,6 +309,10 @@ void TFormCom::connectSession(CommunicatorSession& session)
     connect(&session, &CommunicatorSession::recipientDisconnected, this,
         [this](const QString& entry) { m_station.FormSendMSG().RemoverDesconectado(entry); });
     connect(&session, &CommunicatorSession::textMessageArrived, this, &TFormCom::onTextMessage);
+    connect(&session, &CommunicatorSession::receiptArrived, this,
+        [this](const QString& computer, const QString& user, const QString& stamp) {
+            m_station.FormHistMSG().ConfirmacaoRecebida(computer, user, stamp);
+        });
     connect(&session, &CommunicatorSession::trayIconChanged, this, &TFormCom::showStatusIcon);
     // Both come once per logon, after it: a warning over the complete session.
     connect(&session, &CommunicatorSession::treeFileProblem, this, &TFormCom::showSessionWarning);

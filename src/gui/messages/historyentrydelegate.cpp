@@ -1,5 +1,6 @@
 #include "historyentrydelegate.h"
 
+#include "deliverymarks.h"
 #include "frame.h"
 #include "historylist.h"
 #include "imagelist.h"
@@ -27,6 +28,7 @@ constexpr qsizetype LongestNameMeasured = 256;
 const QColor HistoryEntryDelegate::Navy(0, 0, 128);
 const QColor HistoryEntryDelegate::Green(0, 128, 0);
 const QColor HistoryEntryDelegate::Silver(192, 192, 192);
+const QColor HistoryEntryDelegate::Red(192, 0, 0);
 
 HistoryEntryDelegate::Columns HistoryEntryDelegate::columnsFor(const QFont& font)
 {
@@ -51,7 +53,7 @@ HistoryEntryDelegate::HistoryEntryDelegate(const ImageList& faces, const Clock& 
 { }
 
 HistoryEntryDelegate::Desenho HistoryEntryDelegate::desenho(
-    const QString& entry, const QRect& rect, bool selected, const QFont& font) const
+    const QString& entry, const QRect& rect, bool selected, const QFont& font, int marca) const
 {
     Desenho result;
     TDados frame;
@@ -92,6 +94,11 @@ HistoryEntryDelegate::Desenho HistoryEntryDelegate::desenho(
     const QColor dateColour = m_page == HistoryPage::Enviadas ? Green : m_page == HistoryPage::Todas ? Silver : Navy;
     result.textos.append({ QPoint(x + columns.label, y + d + LineHeight), tr("data:") + FormatarData(frame.SentAt),
         colour(dateColour), false });
+    // The delivery mark of a sent message, under its date.
+    const auto mark = DeliveryMarks::Marca(marca);
+    if (const QString text = DeliveryMarks::Texto(mark); !text.isEmpty())
+        result.textos.append({ QPoint(x + columns.label, y + d + 2 * LineHeight), text,
+            colour(mark == DeliveryMarks::Marca::Entregue ? Green : Red), false });
 
     const QFontMetrics metrics(font);
     const QStringList lines = QuebrarTexto(
@@ -110,7 +117,8 @@ void HistoryEntryDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     painter->setClipRect(rect);
     painter->fillRect(rect, selected ? option.palette.highlight() : option.palette.base());
 
-    const Desenho entry = desenho(index.data(Qt::DisplayRole).toString(), rect, selected, option.font);
+    const Desenho entry
+        = desenho(index.data(Qt::DisplayRole).toString(), rect, selected, option.font, index.data(MarcaRole).toInt());
     if (entry.valid) {
         // The pictures are transparent where they are white, so the background shows through.
         painter->drawPixmap(rect.topLeft(), m_faces.pixmap(entry.face, painter->device()->devicePixelRatioF()));

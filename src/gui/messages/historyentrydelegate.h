@@ -21,6 +21,8 @@ public:
     static constexpr int EntryHeight = 61;
     static constexpr int LineHeight = 13;
     static constexpr int MaxTextLines = 4;
+    // The item data that holds an entry's delivery mark (a DeliveryMarks::Marca as int).
+    static constexpr int MarcaRole = Qt::UserRole + 1;
 
     struct Texto
     {
@@ -56,8 +58,8 @@ public:
     void setDividerLine(bool divider) { m_divider = divider; }
     bool dividerLine() const { return m_divider; }
 
-    // The entry's texts inside `rect`, as `font` measures them.
-    Desenho desenho(const QString& entry, const QRect& rect, bool selected, const QFont& font) const;
+    // The entry's texts inside `rect`, as `font` measures them; `marca` is its delivery mark.
+    Desenho desenho(const QString& entry, const QRect& rect, bool selected, const QFont& font, int marca = 0) const;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -65,6 +67,7 @@ public:
     static const QColor Navy;
     static const QColor Green;
     static const QColor Silver;
+    static const QColor Red;
 
 private:
     const ImageList& m_faces;

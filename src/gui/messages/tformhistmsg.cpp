@@ -1,6 +1,8 @@
 #include "tformhistmsg.h"
 
 #include "communicatorsession.h"
+#include "deliverymarks.h"
+#include "deliverywatch.h"
 #include "frame.h"
 #include "historyentrydelegate.h"
 #include "historyfiles.h"
@@ -48,6 +50,10 @@ TFormHistMSG::TFormHistMSG(Station& station, QWidget* parent)
     buildWindow();
     buildMenus();
     OcultarAviso();
+    TFormComTools& tools = m_station.FormComTools();
+    m_entregas = std::make_unique<DeliveryWatch>(
+        DeliveryWatch::Services { m_station.clock(), tools.settings(), tools.history() });
+    connect(m_entregas.get(), &DeliveryWatch::naoConfirmadas, this, &TFormHistMSG::MostrarNaoConfirmadas);
 }
 
 TFormHistMSG::~TFormHistMSG() = default;
@@ -212,7 +218,58 @@ void TFormHistMSG::CarregarLista()
     m_listBoxMsg->setUpdatesEnabled(false);
     m_listBoxMsg->clear();
     m_listBoxMsg->addItems(list.entries());
+    CarregarMarcas();
     m_listBoxMsg->setUpdatesEnabled(true);
+}
+
+void TFormHistMSG::CarregarMarcas()
+{
+    TFormComTools& tools = m_station.FormComTools();
+    const bool sentShown = m_abaAtual == Enviadas || m_abaAtual == Todas;
+    const bool marked = sentShown && DeliveryMarks::Ativas(tools.settings());
+    const DeliveryMarks marks = marked ? DeliveryMarks::FromFile(tools.history().receivedPath()) : DeliveryMarks();
+    const QString me = m_station.FormCom().UsuarioAtual();
+    const QDateTime now = m_station.clock().now();
+    const StoppedClock parsing;
+    TDados frame;
+    for (int row = 0; row < m_listBoxMsg->count(); ++row) {
+        QListWidgetItem* item = m_listBoxMsg->item(row);
+        auto marca = DeliveryMarks::Marca::Nenhuma;
+        if (marked) {
+            ParseFrame(RegistroDaEntrada(item->text()), frame, parsing);
+            if (frame.FromUser == me)
+                marca = marks.MarcaDe(frame, now);
+        }
+        if (item->data(HistoryEntryDelegate::MarcaRole).toInt() != int(marca))
+            item->setData(HistoryEntryDelegate::MarcaRole, int(marca));
+    }
+}
+
+void TFormHistMSG::AtualizarMarcas()
+{
+    m_station.FormComTools().guarded([this] { CarregarMarcas(); });
+}
+
+void TFormHistMSG::ConfirmacaoRecebida(const QString& computer, const QString& user, const QString& stamp)
+{
+    m_entregas->Confirmada(computer, user, stamp);
+    if (isVisible())
+        AtualizarMarcas();
+}
+
+void TFormHistMSG::MostrarNaoConfirmadas(const QStringList& avisos)
+{
+    // As after a send: the window comes up on the sent messages, where the mark is.
+    if (!isVisible()) {
+        show();
+        DefinirAba(Enviadas);
+        AtualizarLista();
+    } else {
+        AtualizarMarcas();
+    }
+    if (!m_station.FormComTools().DialogoAberto())
+        setTopmost(true);
+    MostrarAviso(avisos.join(QLatin1Char('\n')));
 }
 
 void TFormHistMSG::AplicarAparencia()
@@ -361,6 +418,9 @@ QStringList TFormHistMSG::Linhas() const
         if (m_abaAtual == Enviadas || m_abaAtual == Todas)
             parts.append(tr("para:") + QLatin1Char(' ') + frame.ToUser);
         parts.append(tr("data:") + QLatin1Char(' ') + FormatarData(frame.SentAt));
+        const auto marca = DeliveryMarks::Marca(m_listBoxMsg->item(row)->data(HistoryEntryDelegate::MarcaRole).toInt());
+        if (marca != DeliveryMarks::Marca::Nenhuma)
+            parts.append(DeliveryMarks::Texto(marca));
         if (!frame.MessageText.isEmpty())
             parts.append(frame.MessageText);
         lines.append(parts.join(QStringLiteral("  ")));

@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include <memory>
+
+class DeliveryWatch;
 class HistoryEntryDelegate;
 class QAction;
 class QLabel;
@@ -48,6 +51,14 @@ public:
     void MostrarAviso(const QString& text);
     void OcultarAviso();
 
+    // The receipts of the messages sent from this station: what is awaited, and the warning of
+    // a message a confirming computer did not confirm.
+    DeliveryWatch& Entregas() const { return *m_entregas; }
+    // A receipt arrived: the marks of the sent messages shown are brought up to date.
+    void ConfirmacaoRecebida(const QString& computer, const QString& user, const QString& stamp);
+    // Reads the delivery marks of the entries shown again ("entregue", "não confirmada").
+    void AtualizarMarcas();
+
     // Menu commands.
     void MenuEnviarMensagemClick();
     void MenuCopiarClick();
@@ -55,8 +66,8 @@ public:
     void MenuDeletarTodasClick();
     void Fechar();
 
-    // What each entry shows, newest first, as plain text: the name lines, the date line and
-    // the whole message text, joined by two blanks.
+    // What each entry shows, newest first, as plain text: the name lines, the date line, the
+    // delivery mark and the whole message text, joined by two blanks.
     QStringList Linhas() const;
 
     QListWidget* ListBoxMsg() const { return m_listBoxMsg; }
@@ -81,6 +92,9 @@ private:
     // The window's own keys first, then the keys shared with the other windows.
     bool tratarTecla(int key, Qt::KeyboardModifiers modifiers);
     void CarregarLista();
+    // Throws FileError when the received history cannot be read.
+    void CarregarMarcas();
+    void MostrarNaoConfirmadas(const QStringList& avisos);
     void AplicarAparencia();
     // Removes the records of `entries` from the files of the current page.
     void ExcluirRegistros(const QStringList& entries);
@@ -93,6 +107,7 @@ private:
     QLabel* m_lbWarning = nullptr;
     QListWidget* m_listBoxMsg = nullptr;
     HistoryEntryDelegate* m_delegate = nullptr;
+    std::unique_ptr<DeliveryWatch> m_entregas;
     QMenu* m_popupMenuMsg = nullptr;
     QTabBar* m_tabSet1 = nullptr;
     int m_abaAtual = Recebidas;

@@ -2,6 +2,7 @@
 
 #include "ansi.h"
 #include "communicatorsession.h"
+#include "deliverywatch.h"
 #include "frame.h"
 #include "imagesets.h"
 #include "paintbackground.h"
@@ -345,6 +346,7 @@ bool TFormSendMSG::EnviarMensagem()
             const QString frame = BuildTextFrame(com.UsuarioAtual(), parts.user, stamp, m_indiceFace, text);
             com.ALMailSlot1().SendTo(parts.computer, frame);
             tools.history().AppendSent(frame);
+            m_station.FormHistMSG().Entregas().Aguardar(com.UsuarioAtual(), parts.user, parts.computer, stamp);
             sent = true;
         }
     }

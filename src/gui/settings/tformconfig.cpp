@@ -77,6 +77,7 @@ constexpr BoundKey BoundKeys[] = {
     { "ENVIAR", "EMITIR_SOM", "ChBoxEmitirSomEnviar" },
     { "RECEBER", "ARQ_EMITIR_SOM", "EdSomReceber" },
     { "ENVIAR", "ARQ_EMITIR_SOM", "EdSomEnviar" },
+    { "ENVIAR", "CONFIRMAR_ENTREGA", "ChBoxConfirmarEntrega" },
     { "BACKUP", "AUTO_BACKUP", "ChBoxAutoBackup" },
     { "BACKUP", "AUTO_BACKUP_CADA", "EdAutoBackupCada" },
     { "BACKUP", "AUTO_BACKUP_TROCA", "ChBoxAutoBackupTroca" },
@@ -460,9 +461,15 @@ void TFormConfig::buildPageGerais(QWidget* page)
     otimizacoesLayout->addWidget(new QLabel(tr("Qtde máxima de Registro de Mensagens"), otimizacoes));
     otimizacoesLayout->addLayout(limits);
 
+    auto* entrega = new QGroupBox(tr(" Confirmação de Entrega "), page);
+    auto* entregaLayout = new QVBoxLayout(entrega);
+    entregaLayout->addWidget(checkBox(
+        "ChBoxConfirmarEntrega", tr("Confirmar mensagens recebidas e exibir a entrega das enviadas"), entrega));
+
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(usuario);
     layout->addWidget(otimizacoes);
+    layout->addWidget(entrega);
     layout->addStretch();
 }
 

@@ -131,6 +131,8 @@ private slots:
                                                               << "ACK_USR_IN" << sample << "";
         QTest::newRow("other commands are ignored") << "pc-03"
                                                     << "USR_XX" << sample << "";
+        QTest::newRow("delivery receipt changes nothing and is not answered")
+            << "pc-03" << QString(QStringLiteral("ACK_MSG_") + stamp()) << sample << "";
     }
     void presenceIntoTree()
     {
@@ -240,7 +242,76 @@ private slots:
         peer.send(a, QStringLiteral("pc-b"), QStringLiteral("M[BIA|ANA|%1|4]S[USR_ON]D[oi]").arg(stamp()));
         QTRY_COMPARE(text.count(), 1);
         QCOMPARE(a.master(), QStringLiteral("BIA (pc-b)\n"));
-        QTRY_COMPARE(peer.frames().size(), 1);
+        // The acknowledgement and the delivery receipt.
+        QTRY_COMPARE(peer.frames().size(), 2);
+    }
+
+    // What one datagram, from BIA at pc-b unless the row says otherwise, makes ANA's station
+    // send back, and whether it alerts her or counts as a receipt for one of her messages.
+    void receipts_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("computer");
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("alerts");
+        QTest::addColumn<int>("receipts");
+
+        const QString s = stamp();
+        const QString text = QStringLiteral("M[BIA|ANA|%1|4]S[]D[oi]").arg(s);
+        const QString toBia = QStringLiteral("pc-b M[ANA|BIA|%1|9]S[ACK_MSG_%1]D[]").arg(s);
+        const QString receipt = QStringLiteral("M[BIA|ANA|%1|9]S[ACK_MSG_%1]D[]").arg(s);
+        const QStringList none;
+        QTest::newRow("text message is confirmed") << "ON" << true << "pc-b" << text << QStringList { toBia } << 1 << 0;
+        QTest::newRow("invisible station confirms nothing") << "IN" << true << "pc-b" << text << none << 1 << 0;
+        QTest::newRow("receipts turned off") << "ON" << false << "pc-b" << text << none << 1 << 0;
+        QTest::newRow("own echo") << "ON" << true << "pc-a" << QStringLiteral("M[ANA|ANA|%1|4]S[]D[oi]").arg(s) << none
+                                  << 1 << 0;
+        QTest::newRow("own name from another computer")
+            << "ON" << true << "pc-b" << QStringLiteral("M[ANA|ANA|%1|4]S[]D[oi]").arg(s)
+            << QStringList { QStringLiteral("pc-b M[ANA|ANA|%1|9]S[ACK_MSG_%1]D[]").arg(s) } << 1 << 0;
+        QTest::newRow("no stamp") << "ON" << true << "pc-b" << QStringLiteral("M[BIA|ANA]S[]D[oi]") << none << 1 << 0;
+        QTest::newRow("forged computer name") << "ON" << true << "pc.b" << text << none << 1 << 0;
+        QTest::newRow("announcement with text: one acknowledgement, one receipt")
+            << "ON" << true << "pc-b" << QStringLiteral("M[BIA|ANA|%1|4]S[USR_ON]D[oi]").arg(s)
+            << QStringList { QStringLiteral("pc-b M[ANA|BIA|%1|9]S[ACK_USR_ON]D[]").arg(s), toBia } << 1 << 0;
+        QTest::newRow("receipt is not answered") << "ON" << true << "pc-b" << receipt << none << 0 << 1;
+        QTest::newRow("receipt with text neither alerts nor is answered")
+            << "ON" << true << "pc-b" << QString(receipt).replace(QStringLiteral("D[]"), QStringLiteral("D[oi]"))
+            << none << 0 << 1;
+        QTest::newRow("receipt for another user")
+            << "ON" << true << "pc-b" << QString(receipt).replace(QStringLiteral("|ANA|"), QStringLiteral("|CAIO|"))
+            << none << 0 << 0;
+    }
+    void receipts()
+    {
+        QFETCH(QString, status);
+        QFETCH(bool, confirm);
+        QFETCH(QString, computer);
+        QFETCH(QString, frame);
+        QFETCH(QStringList, answers);
+        QFETCH(int, alerts);
+        QFETCH(int, receipts);
+
+        SessionStation a(QStringLiteral("pc-a"));
+        if (!confirm)
+            a.settings.WriteSetting(
+                QStringLiteral("ENVIAR"), QStringLiteral("CONFIRMAR_ENTREGA"), SettingBoolean, false);
+        a.session->Conectar(QStringLiteral("ANA"), SessionStation::Channel, status);
+        a.calls.clear();
+        QSignalSpy text(a.session.get(), &CommunicatorSession::textMessageArrived);
+        QSignalSpy arrived(a.session.get(), &CommunicatorSession::receiptArrived);
+        a.session->ALMailSlot1NewMessage(computer, QStringLiteral("bia"), frame + QStringLiteral("\r\n"));
+        QCOMPARE(a.calls, answers);
+        QStringList sent;
+        for (const QString& answer : answers)
+            sent.append(answer.section(QLatin1Char(' '), 1));
+        QCOMPARE(a.sent(), sent);
+        QCOMPARE(text.count(), alerts);
+        QCOMPARE(arrived.count(), receipts);
+        if (receipts > 0)
+            QCOMPARE(arrived.at(0), (QVariantList { QStringLiteral("pc-b"), QStringLiteral("BIA"), stamp() }));
     }
 
     void receiveFlags_data()

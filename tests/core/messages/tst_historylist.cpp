@@ -1,3 +1,4 @@
+#include "deliverymarks.h"
 #include "fakeclock.h"
 #include "frame.h"
 #include "historyfiles.h"
@@ -64,6 +65,8 @@ private slots:
     void wrapByCharacters_data();
     void wrapByCharacters();
     void deleteSeveralRecordsInOneRewrite();
+    void deliveryMarks_data();
+    void deliveryMarks();
 };
 
 void TestHistoryList::orderKey_data()
@@ -283,6 +286,63 @@ void TestHistoryList::deleteSeveralRecordsInOneRewrite()
     const QByteArray before = home.read(QStringLiteral("Dados/hist_recv.dbt"));
     history.DeleteHistoryRecords(path, { QString() });
     QCOMPARE(home.read(QStringLiteral("Dados/hist_recv.dbt")), before);
+}
+
+// ANA's message to BRUNO of 1 Jan 2026 10:05:00 against the receipts of her received history.
+void TestHistoryList::deliveryMarks_data()
+{
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QStringList>("received");
+    QTest::addColumn<int>("secondsLater");
+    QTest::addColumn<QString>("mark");
+
+    const QString message = QStringLiteral("M[ANA|BRUNO|%1|5]S[]D[oi]").arg(atMinute(5));
+    const auto receipt = [](const char* from, const char* to, const QString& named) {
+        return QStringLiteral("M[%1|%2|%3|9]S[ACK_MSG_%4]D[]")
+            .arg(QLatin1String(from), QLatin1String(to), atMinute(30), named);
+    };
+    const QString earlier = receipt("BRUNO", "ANA", atMinute(1));
+    const QString entregue = QStringLiteral("entregue");
+    const QString naoConfirmada = QStringLiteral("não confirmada");
+    QTest::newRow("its receipt") << message << QStringList { receipt("BRUNO", "ANA", atMinute(5)) } << 1 << entregue;
+    QTest::newRow("its receipt, late") << message << QStringList { earlier, receipt("BRUNO", "ANA", atMinute(5)) }
+                                       << 3600 << entregue;
+    QTest::newRow("recipient never confirms") << message << QStringList {} << 3600 << "";
+    QTest::newRow("confirmed before, time not up") << message << QStringList { earlier } << 9 << "";
+    QTest::newRow("confirmed before, time up") << message << QStringList { earlier } << 10 << naoConfirmada;
+    QTest::newRow("confirmed only later messages")
+        << message << QStringList { receipt("BRUNO", "ANA", atMinute(6)) } << 3600 << "";
+    QTest::newRow("receipt from another recipient")
+        << message << QStringList { earlier, receipt("CARLA", "ANA", atMinute(5)) } << 60 << naoConfirmada;
+    QTest::newRow("receipt to another sender")
+        << message << QStringList { earlier, receipt("BRUNO", "CAIO", atMinute(5)) } << 60 << naoConfirmada;
+    QTest::newRow("receipt carrying text is none")
+        << message
+        << QStringList { earlier,
+               receipt("BRUNO", "ANA", atMinute(5)).replace(QStringLiteral("D[]"), QStringLiteral("D[x]")) }
+        << 60 << naoConfirmada;
+    QTest::newRow("receipt naming a bad stamp")
+        << message << QStringList { earlier, receipt("BRUNO", "ANA", atMinute(5).left(10)) } << 60 << naoConfirmada;
+    QTest::newRow("system frames have no mark")
+        << QStringLiteral("M[ANA|BRUNO|%1|9]S[USR_ON]D[]").arg(atMinute(5)) << QStringList { earlier } << 60 << "";
+}
+
+void TestHistoryList::deliveryMarks()
+{
+    QFETCH(QString, sent);
+    QFETCH(QStringList, received);
+    QFETCH(int, secondsLater);
+    QFETCH(QString, mark);
+
+    const TempHome home;
+    home.home().ensureDataDir();
+    const Settings settings(home.home());
+    const HistoryFiles history(home.home(), settings);
+    for (const QString& frame : received)
+        history.AppendReceived(frame);
+    const TDados frame = parsed(sent);
+    const DeliveryMarks marks = DeliveryMarks::FromFile(history.receivedPath());
+    QCOMPARE(DeliveryMarks::Texto(marks.MarcaDe(frame, frame.SentAt.addSecs(secondsLater))), mark);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryList)

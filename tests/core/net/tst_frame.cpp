@@ -249,6 +249,11 @@ private slots:
                                          << QStringLiteral("JOAO") << 9 << QStringLiteral("ACK_USR_IN") << QString();
         QTest::newRow("logoff") << BuildLogoffFrame(me, stamp) << QStringLiteral("M[ANA||030209090507|9]S[USR_OF]D[]")
                                 << QString() << 9 << QStringLiteral("USR_OF") << QString();
+        // A control frame to stations without receipts: no presence command, no text.
+        QTest::newRow("delivery receipt")
+            << BuildReceiptFrame(me, QStringLiteral("JOAO"), stamp, QStringLiteral("070512143005"))
+            << QStringLiteral("M[ANA|JOAO|030209090507|9]S[ACK_MSG_070512143005]D[]") << QStringLiteral("JOAO") << 9
+            << QStringLiteral("ACK_MSG_070512143005") << QString();
     }
     void builders()
     {
@@ -270,6 +275,29 @@ private slots:
         QCOMPARE(frame.FaceIndex, face);
         QCOMPARE(frame.Command, command);
         QCOMPARE(frame.MessageText, messageText);
+    }
+
+    void receiptStamp_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("receipt");
+        QTest::addColumn<QString>("stamp");
+        QTest::newRow("well formed") << "ACK_MSG_070512143005" << true << "070512143005";
+        QTest::newRow("stamp too short") << "ACK_MSG_0705121430" << true << "";
+        QTest::newRow("stamp too long") << "ACK_MSG_07051214300599" << true << "";
+        QTest::newRow("impossible date") << "ACK_MSG_310212143005" << true << "";
+        QTest::newRow("acknowledgement") << "ACK_USR_ON" << false << "";
+        QTest::newRow("lower case") << "ack_msg_070512143005" << false << "";
+    }
+    void receiptStamp()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, receipt);
+        QFETCH(QString, stamp);
+        QCOMPARE(IsReceiptCommand(command), receipt);
+        QCOMPARE(ReceiptStamp(command), stamp);
+        if (!stamp.isEmpty())
+            QCOMPARE(FrameStamp(StampDateTime(stamp)), stamp);
     }
 
     void messageText_data()

@@ -278,6 +278,7 @@ private slots:
                        "EXIBIR_MSG=1\r\n"
                        "EMITIR_SOM=0\r\n"
                        "ARQ_EMITIR_SOM=\r\n"
+                       "CONFIRMAR_ENTREGA=1\r\n"
                        "\r\n"
                        "[BACKUP]\r\n"
                        "AUTO_BACKUP=1\r\n"

@@ -182,6 +182,8 @@ void TestTFormConfig::everyControlMapsToItsKey_data()
     row("ENVIAR", "EMITIR_SOM", "ChBoxEmitirSomEnviar", QStringLiteral("Emitir som ao enviar mensagem"), true, "1");
     row("RECEBER", "ARQ_EMITIR_SOM", "EdSomReceber", {}, QStringLiteral("/som/chegou.wav"), "/som/chegou.wav");
     row("ENVIAR", "ARQ_EMITIR_SOM", "EdSomEnviar", {}, QStringLiteral("/som/foi.wav"), "/som/foi.wav");
+    row("ENVIAR", "CONFIRMAR_ENTREGA", "ChBoxConfirmarEntrega",
+        QStringLiteral("Confirmar mensagens recebidas e exibir a entrega das enviadas"), false, "0");
     row("BACKUP", "AUTO_BACKUP", "ChBoxAutoBackup",
         QStringLiteral("Cópia de segurança automática (ao fechar) a cada                    execuções."), false,
         "0");
@@ -709,7 +711,7 @@ void TestTFormConfig::factorySettings()
     QVERIFY(QFile::remove(s.iniPath()));
     QVERIFY(s.form().SalvaConfiguracoes());
     const QList<ProfileFile::Entry> entries = ProfileFile(s.iniPath()).readAll();
-    QCOMPARE(entries.size(), 25);
+    QCOMPARE(entries.size(), 26);
     QCOMPARE(entries.first().key, QStringLiteral("LAST_CHANNEL"));
     QCOMPARE(entries.at(17).section, QStringLiteral("ENVIAR"));
     QCOMPARE(entries.last().key, QStringLiteral("BACKUP_DELAY"));
