@@ -5,13 +5,13 @@
 #
 # Usage: scripts/bench.sh [--no-build] [--quick] [benchmark ...]
 #   --no-build  run what build-bench/ holds
-#   --quick     smaller runs (storm up to 500 stations, 10 messages, shorter transport runs)
+#   --quick     smaller runs (storm up to 1000 stations, 10 messages, shorter transport runs)
 #   benchmark   only these, e.g. "presence messagewindow" (default: all)
 #
 # Where the stations' homes go: the benchmarks make their homes with QTemporaryDir, so TMPDIR
-# decides. The presence storm writes the tree file durably (fsync) once per frame, so it is run
-# twice: with TMPDIR on the disk (build-bench/tmp, what a user's home meets) and on /dev/shm
-# (memory, no flush cost). The other benchmarks run with TMPDIR on the disk.
+# decides. The presence storm writes and flushes the tree file (fsync), so it is run twice: with
+# TMPDIR on the disk (build-bench/tmp, what a user's home meets) and on /dev/shm (memory, no
+# flush cost). The other benchmarks run with TMPDIR on the disk.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -78,9 +78,9 @@ echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
 if [ "$quick" = 1 ]; then
-    storm=(100 500); messages=(10); transport=(2000 50); records=(1000 9999)
+    storm=(100 500 1000); messages=(10); transport=(2000 50); records=(1000 9999)
 else
-    storm=(100 500 1000); messages=(20); transport=(10000 200); records=(1000 9999)
+    storm=(1000 3000 10000); messages=(20); transport=(10000 200); records=(1000 9999)
 fi
 : >"$summary"
 run presence disk "$disk_tmp" "${storm[@]}"

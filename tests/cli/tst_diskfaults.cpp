@@ -144,6 +144,10 @@ QString save(const QString& action, const StationHome& home)
             UserTree tree;
             tree.addNode(nullptr, longText(QStringLiteral("NOVO")), 0);
             UserTreeFile::save(tree, UserTreeFile::path(home));
+        } else if (action == QLatin1String("burst tree")) {
+            UserTree tree;
+            tree.addNode(nullptr, longText(QStringLiteral("NOVO")), 0);
+            UserTreeFile::saveWithoutFlush(tree, UserTreeFile::path(home));
         } else if (action == QLatin1String("logoff")) {
             FakeClock clock;
             UserTree tree = UserTreeFile::CarregarArvore(UserTreeFile::path(home), clock).tree;
@@ -237,6 +241,7 @@ void addSaveRows()
     // The name of the file the error must name; empty for a save that reports only failure.
     QTest::addColumn<QString>("named");
     QTest::newRow("tree save") << QStringLiteral("tree") << QStringLiteral("ArvUsuarios.tv");
+    QTest::newRow("tree after a presence burst") << QStringLiteral("burst tree") << QStringLiteral("ArvUsuarios.tv");
     QTest::newRow("tree at logoff") << QStringLiteral("logoff") << QStringLiteral("ArvUsuarios.tv");
     QTest::newRow("received append") << QStringLiteral("append received") << QStringLiteral("hist_recv.dbt");
     QTest::newRow("sent append") << QStringLiteral("append sent") << QStringLiteral("hist_send.dbt");

@@ -49,15 +49,17 @@ constexpr int DefaultKills = 12;
 #else
 constexpr int DefaultKills = 35;
 #endif
-// The kill falls anywhere in this many microseconds after the worker is ready.
-constexpr quint32 KillWindowUs = 25000;
+// The kill falls anywhere in this many milliseconds after the worker is ready (the presence
+// bursts get longer: a burst is written up to 250 ms after the one before).
+constexpr int KillWindowMs = 25;
+constexpr int BurstKillWindowMs = 300;
 
 const QString BackupDir = QStringLiteral("Bk teste");
 
 // The files the worker keeps; anything else left in the home is a leftover of a kill.
 const QSet<QString> KeptFiles = { QStringLiteral("colloqua.ini"), QStringLiteral("Dados/ArvUsuarios.tv"),
     QStringLiteral("Dados/hist_recv.dbt"), QStringLiteral("Dados/hist_send.dbt"), QStringLiteral("Dados/usuarios.dbt"),
-    QStringLiteral("Dados/dados.dbt"), BackupDir + QStringLiteral("/dados.dbt") };
+    QStringLiteral("Dados/canais.dbt"), QStringLiteral("Dados/dados.dbt"), BackupDir + QStringLiteral("/dados.dbt") };
 
 // A station home on memory-backed storage where there is one: a kill leaves the page cache as
 // it was either way, and without waiting for the disk each kill meets many more saves.
@@ -87,6 +89,8 @@ struct Saves
     QList<int> done;
     QSet<int> doneSet;
     QSet<int> cutOff;
+    // The user's edits reported done (presence bursts with group edits).
+    QSet<int> edits;
     int last() const { return done.isEmpty() ? -1 : done.last(); }
     bool known(int round) const { return doneSet.contains(round) || cutOff.contains(round); }
 };
@@ -205,6 +209,40 @@ QString check(const QString& kind, const KillHome& home, const Saves& saves, con
                 return QStringLiteral("the tree is none that was saved last (last done %1)").arg(saves.last());
             if (loaded.tree.topLevelCount() != SaveWorkload::tree(round).topLevelCount())
                 return QStringLiteral("the tree read back differs");
+        } else if (kind == QLatin1String("presence") || kind == QLatin1String("groups")) {
+            FakeClock clock;
+            const UserTreeFile::LoadResult loaded = UserTreeFile::CarregarArvore(UserTreeFile::path(station), clock);
+            if (!loaded.ok())
+                return QStringLiteral("the tree did not load: ") + loaded.error;
+            // The computers of each round's entries, and whether all of them sit in its group.
+            QHash<int, QSet<QString>> computers;
+            QSet<int> outside;
+            const QList<UserTreeNode*> nodes = loaded.tree.nodes();
+            for (const UserTreeNode* node : nodes) {
+                if (!node->isUserEntry())
+                    continue;
+                const UserEntryParts parts = SepararUsuario(*node);
+                const int round = SaveWorkload::burstRound(parts.user);
+                if (round < 0 || !saves.known(round))
+                    return QStringLiteral("an entry that no burst brought: ") + node->text();
+                computers[round].insert(parts.computer);
+                if (parts.group != SaveWorkload::burstGroup(round))
+                    outside.insert(round);
+            }
+            // No burst older than the last one reported written may be missing.
+            for (const int round : saves.done) {
+                if (computers.value(round).size() != SaveWorkload::BurstStations)
+                    return QStringLiteral("burst %1 has %2 of its %3 entries")
+                        .arg(round)
+                        .arg(computers.value(round).size())
+                        .arg(SaveWorkload::BurstStations);
+                if (kind == QLatin1String("groups") && outside.contains(round))
+                    return QStringLiteral("burst %1 is not all in its group").arg(round);
+            }
+            for (const int round : saves.edits) {
+                if (!loaded.tree.ProcurarGrupo(SaveWorkload::burstGroup(round)))
+                    return QStringLiteral("the group edit of round %1 is lost").arg(round);
+            }
         } else if (kind == QLatin1String("settings")) {
             if (ProfileFile(settings.path()).readAll().size() < 1)
                 return QStringLiteral("colloqua.ini is empty");
@@ -310,17 +348,21 @@ void TestKilledSaves::initTestCase()
 void TestKilledSaves::savesSurviveKills_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("tree save") << QStringLiteral("tree");
-    QTest::newRow("settings write") << QStringLiteral("settings");
-    QTest::newRow("history append") << QStringLiteral("append");
-    QTest::newRow("history trim") << QStringLiteral("trim");
-    QTest::newRow("user name list") << QStringLiteral("names");
-    QTest::newRow("backup copy") << QStringLiteral("backup");
+    QTest::addColumn<int>("windowMs");
+    QTest::newRow("tree save") << QStringLiteral("tree") << KillWindowMs;
+    QTest::newRow("settings write") << QStringLiteral("settings") << KillWindowMs;
+    QTest::newRow("history append") << QStringLiteral("append") << KillWindowMs;
+    QTest::newRow("history trim") << QStringLiteral("trim") << KillWindowMs;
+    QTest::newRow("user name list") << QStringLiteral("names") << KillWindowMs;
+    QTest::newRow("backup copy") << QStringLiteral("backup") << KillWindowMs;
+    QTest::newRow("presence bursts, written when handled") << QStringLiteral("presence") << BurstKillWindowMs;
+    QTest::newRow("group edits amid presence bursts") << QStringLiteral("groups") << BurstKillWindowMs;
 }
 
 void TestKilledSaves::savesSurviveKills()
 {
     QFETCH(QString, kind);
+    QFETCH(int, windowMs);
     // Each kind its own sequence, so one row repeats alone with the same seed.
     QRandomGenerator random(m_seed + static_cast<quint32>(SaveWorkload::Kinds.indexOf(kind)));
 
@@ -349,7 +391,7 @@ void TestKilledSaves::savesSurviveKills()
             QVERIFY2(worker.waitForReadyRead(Patience), "the worker never got ready");
             output += worker.readAllStandardOutput();
         }
-        ::usleep(random.bounded(KillWindowUs));
+        ::usleep(random.bounded(quint32(windowMs) * 1000));
         ::kill(static_cast<pid_t>(worker.processId()), SIGKILL);
         QVERIFY(worker.waitForFinished(Patience));
         QVERIFY2(worker.exitStatus() == QProcess::CrashExit,
@@ -360,6 +402,10 @@ void TestKilledSaves::savesSurviveKills()
         const QList<QByteArray> lines = output.mid(output.indexOf("ready\n") + 6).split('\n');
         int round = next - 1;
         for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            if (lines.at(i).startsWith('+')) {
+                saves.edits.insert(lines.at(i).mid(1).toInt());
+                continue;
+            }
             round = lines.at(i).toInt();
             saves.done.append(round);
             saves.doneSet.insert(round);
@@ -388,8 +434,10 @@ void TestKilledSaves::savesSurviveKills()
                 leftoverNames.append(name);
         }
     }
-    qInfo("%s: %d kills, %lld saves done, %lld ms; %d torn records; %lld leftover files in the end; seen: %s",
-        qPrintable(kind), m_kills, static_cast<long long>(saves.done.size()), static_cast<long long>(clock.elapsed()), torn,
+    qInfo(
+        "%s: %d kills, %lld saves done, %lld edits, %lld ms; %d torn records; %lld leftover files in the end; seen: %s",
+        qPrintable(kind), m_kills, static_cast<long long>(saves.done.size()),
+        static_cast<long long>(saves.edits.size()), static_cast<long long>(clock.elapsed()), torn,
         static_cast<long long>(previousLeftovers), qPrintable(leftoverNames.join(QStringLiteral(", "))));
     QVERIFY2(!saves.done.isEmpty(), "no save was made before a kill");
 }

@@ -102,6 +102,18 @@ CommunicatorSession::CommunicatorSession(Services services, const QLocale& colla
     : QObject(parent)
     , m_services(services)
     , m_collation(collation)
+    , m_presenceSaves(
+          [this] {
+              fileStep([&] {
+                  UserTreeFile::saveWithoutFlush(m_master, m_treePath);
+                  emit treeSaved();
+              });
+              reportFileErrors();
+          },
+          [this] {
+              fileStep([&] { UserTreeFile::flush(m_treePath); });
+              reportFileErrors();
+          })
 {
     m_visible.sortBy(m_collation);
     m_refreshTimer.setSingleShot(true);
@@ -109,7 +121,18 @@ CommunicatorSession::CommunicatorSession(Services services, const QLocale& colla
     connect(&m_refreshTimer, &QTimer::timeout, this, &CommunicatorSession::onRefreshTimeout);
 }
 
-CommunicatorSession::~CommunicatorSession() = default;
+CommunicatorSession::~CommunicatorSession()
+{
+    // Gone without a logoff (a logoff leaves nothing pending): what presence left goes to the
+    // disk. Nobody is left to be told of a failure, and the services may be gone already.
+    try {
+        if (m_presenceSaves.unwritten())
+            UserTreeFile::save(m_master, m_treePath);
+        else if (m_presenceSaves.unflushed())
+            UserTreeFile::flush(m_treePath);
+    } catch (const FileError&) { }
+    m_presenceSaves.reset();
+}
 
 bool CommunicatorSession::EstaConectado() const
 {
@@ -295,6 +318,8 @@ void CommunicatorSession::MontarArvore()
 void CommunicatorSession::saveTree()
 {
     UserTreeFile::save(m_master, treeFilePath());
+    // Presence changes not written yet are in this save too.
+    m_presenceSaves.reset();
     emit treeSaved();
 }
 
@@ -306,7 +331,11 @@ QString CommunicatorSession::treeFilePath() const
 void CommunicatorSession::CarregarArvore()
 {
     m_refreshTimer.stop();
-    UserTreeFile::LoadResult loaded = UserTreeFile::CarregarArvore(treeFilePath(), m_services.clock);
+    // A logoff leaves nothing pending; a logon over a logon finishes what the last one left.
+    m_presenceSaves.finish();
+    m_presenceSaves.reset();
+    m_treePath = treeFilePath();
+    UserTreeFile::LoadResult loaded = UserTreeFile::CarregarArvore(m_treePath, m_services.clock);
     m_master = std::move(loaded.tree);
     if (!loaded.ok())
         m_pendingTreeProblem = loaded.error;
@@ -316,6 +345,9 @@ void CommunicatorSession::CarregarArvore()
 void CommunicatorSession::DescarregarArvore()
 {
     m_refreshTimer.stop();
+    // This save holds whatever presence left pending; and once the trees are empty nothing may
+    // write them over the file.
+    m_presenceSaves.reset();
     // The trees are emptied even when the save fails.
     fileStep([&] {
         UserTreeFile::DescarregarArvore(m_master, treeFilePath());
@@ -328,8 +360,9 @@ void CommunicatorSession::DescarregarArvore()
 void CommunicatorSession::AtualizarUsuario(const QString& user, const QString& computer, int index)
 {
     m_master.AtualizarUsuario(user, computer, index);
-    // Saved on every presence frame, changed or not: the file always holds the last word.
-    fileStep([&] { saveTree(); });
+    // Every presence frame counts, changed or not, so that the file ends up with the last word;
+    // but a burst is written once it has been handled, not once per frame.
+    m_presenceSaves.changed(m_services.transport.WaitingCount() > 0);
     // A running timer is not restarted: one rebuild per burst, after its first frame.
     if (!m_refreshTimer.isActive())
         m_refreshTimer.start();

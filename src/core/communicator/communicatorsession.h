@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deferredtreesave.h"
 #include "tdados.h"
 #include "usertree.h"
 
@@ -101,7 +102,8 @@ public:
     UserTree& visible() { return m_visible; }
     // Rebuilds the visible tree from the master (MontarArvore) and emits visibleTreeRebuilt().
     void MontarArvore();
-    // Saves the master tree file; file errors propagate as FileError.
+    // Saves the master tree file and flushes it to the disk at once, for the user's own edits;
+    // file errors propagate as FileError. Presence changes are saved by DeferredTreeSave.
     void saveTree();
     QString treeFilePath() const;
     // The one-shot timer that rebuilds the visible tree after a burst of presence changes.
@@ -111,7 +113,8 @@ signals:
     void loggedOn();
     void loggedOff();
     void visibleTreeRebuilt();
-    // The master tree file was written (after every presence frame and every saveTree()).
+    // The master tree file was written: after a presence burst (see DeferredTreeSave), by
+    // saveTree() and at logoff.
     void treeSaved();
     // A user logged off: the send window drops this recipient ("user (computer)").
     void recipientDisconnected(const QString& entry);
@@ -158,6 +161,9 @@ private:
     UserTree m_master;
     UserTree m_visible;
     QTimer m_refreshTimer;
+    // The file the master tree was loaded from, saved to until the next load.
+    QString m_treePath;
+    DeferredTreeSave m_presenceSaves;
 
     QStringList m_pendingErrors;
     QSet<QString> m_reportedErrors;

@@ -43,6 +43,12 @@ QString offlineText(QString text)
         text.prepend(OfflineMarker);
     return text;
 }
+
+// The index key of a user on a computer. A user name taken from an entry holds no "(".
+QString entryKey(const QString& user, const QString& computer)
+{
+    return user + QLatin1Char('(') + computer;
+}
 } // namespace
 
 bool EhUsuario(const QString& text)
@@ -168,6 +174,7 @@ UserTree::UserTree(UserTree&& other) noexcept
 {
     std::swap(m_root, other.m_root);
     std::swap(m_collator, other.m_collator);
+    std::swap(m_index, other.m_index);
 }
 
 UserTree& UserTree::operator=(UserTree&& other) noexcept
@@ -175,6 +182,7 @@ UserTree& UserTree::operator=(UserTree&& other) noexcept
     if (this != &other) {
         std::swap(m_root, other.m_root);
         std::swap(m_collator, other.m_collator);
+        std::swap(m_index, other.m_index);
         other.clear();
         other.m_collator.reset();
     }
@@ -228,6 +236,7 @@ QList<UserTreeNode*> UserTree::nodes() const
 
 void UserTree::clear()
 {
+    m_index.reset();
     // Children are released bottom-up so that a deeply nested tree does not recurse in the
     // destructors.
     std::vector<std::unique_ptr<UserTreeNode>> pending = std::move(m_root->m_children);
@@ -247,6 +256,7 @@ bool UserTree::owns(const UserTreeNode* node) const
 
 std::unique_ptr<UserTreeNode> UserTree::detach(UserTreeNode* node)
 {
+    m_index.reset();
     auto& siblings = node->m_parent->m_children;
     const auto it = std::find_if(siblings.begin(), siblings.end(), [node](const auto& p) { return p.get() == node; });
     std::unique_ptr<UserTreeNode> owned = std::move(*it);
@@ -261,12 +271,20 @@ std::unique_ptr<UserTreeNode> UserTree::detach(UserTreeNode* node)
 
 void UserTree::attach(UserTreeNode* parent, std::unique_ptr<UserTreeNode> node)
 {
+    m_index.reset();
     UserTreeNode* target = container(parent);
     node->m_parent = target;
     node->m_root = m_root.get();
-    target->m_children.push_back(std::move(node));
-    if (m_collator)
-        sortChildren(target);
+    auto& children = target->m_children;
+    if (!m_collator) {
+        children.push_back(std::move(node));
+        return;
+    }
+    // The siblings are in order already: the node goes after every sibling it does not precede.
+    const QCollator& collator = *m_collator;
+    const auto place = std::upper_bound(children.begin(), children.end(), node->m_text,
+        [&collator](const QString& text, const auto& sibling) { return collator.compare(text, sibling->m_text) < 0; });
+    children.insert(place, std::move(node));
 }
 
 void UserTree::closeIfChildless(UserTreeNode* node)
@@ -320,6 +338,7 @@ void UserTree::setText(UserTreeNode* node, const QString& text)
 {
     if (!owns(node) || node->m_text == text)
         return;
+    m_index.reset();
     node->m_text = text;
     if (m_collator)
         sortChildren(node->m_parent);
@@ -348,6 +367,7 @@ void UserTree::sortBy(const QLocale& locale)
 
 void UserTree::sortChildren(UserTreeNode* parent)
 {
+    m_index.reset();
     const QCollator& collator = *m_collator;
     std::stable_sort(parent->m_children.begin(), parent->m_children.end(),
         [&collator](const auto& a, const auto& b) { return collator.compare(a->m_text, b->m_text) < 0; });
@@ -435,25 +455,58 @@ bool UserTree::AtualizarUsuario(const QString& user, const QString& computer, in
         || index > TreeIcon::Offline)
         return false;
 
-    UserTreeNode* parent = nullptr;
+    const QString key = entryKey(user, lowerComputer);
+    UserTreeNode* node = entryIndex().first.value(key);
+    if (node) {
+        // Never trust a stale index with the wrong entry: should one slip through, walk again.
+        const UserEntryParts parts = SepararUsuario(node->m_text);
+        if (parts.user != user || parts.computer != lowerComputer) {
+            m_index.reset();
+            node = entryIndex().first.value(key);
+        }
+    }
+    if (node) {
+        const QString text = entryTextFor(node->m_text, index);
+        const bool changed = text != node->m_text || node->m_imageIndex != index;
+        node->m_imageIndex = index;
+        // Only the marker changes, so the entry keeps its keys and the index holds.
+        if (changed && m_collator)
+            setText(node, text);
+        else
+            node->m_text = text;
+        return changed;
+    }
+
+    const UserTreeNode* last = m_index->lastOfUser.value(user);
+    // The new entry comes after every other entry in index order: the first of its name, the
+    // last of its user.
+    std::unique_ptr<EntryIndex> kept = std::move(m_index);
+    UserTreeNode* added
+        = addNode(last ? last->parent() : nullptr, entryTextFor(UserEntryText(user, lowerComputer), index), index);
+    if (!m_collator) {
+        kept->first.insert(key, added);
+        kept->lastOfUser.insert(user, added);
+        m_index = std::move(kept);
+    }
+    return true;
+}
+
+UserTree::EntryIndex& UserTree::entryIndex()
+{
+    if (m_index)
+        return *m_index;
+    m_index = std::make_unique<EntryIndex>();
     const QList<UserTreeNode*> all = nodes();
     for (UserTreeNode* node : all) {
         if (!node->isUserEntry())
             continue;
         const UserEntryParts parts = SepararUsuario(node->m_text);
-        if (parts.user != user)
-            continue;
-        parent = node->parent();
-        if (parts.computer == lowerComputer) {
-            const QString text = entryTextFor(node->m_text, index);
-            const bool changed = text != node->m_text || node->m_imageIndex != index;
-            node->m_imageIndex = index;
-            setText(node, text);
-            return changed;
-        }
+        const QString key = entryKey(parts.user, parts.computer);
+        if (!m_index->first.contains(key))
+            m_index->first.insert(key, node);
+        m_index->lastOfUser.insert(parts.user, node);
     }
-    addNode(parent, entryTextFor(UserEntryText(user, lowerComputer), index), index);
-    return true;
+    return *m_index;
 }
 
 void UserTree::markAllOffline()
@@ -520,20 +573,29 @@ UserTree UserTree::MontarArvore(
     const UserTree& master, const QStringList& openGroups, const QLocale& locale, bool keepGroupsOpen)
 {
     const QSet<QString> reopen(openGroups.begin(), openGroups.end());
-    UserTree visible = master.copy();
-    const QList<UserTreeNode*> all = visible.nodes();
-    std::vector<UserTreeNode*> hidden;
-    for (UserTreeNode* node : all) {
-        node->m_text = TrimBlanks(node->m_text);
-        node->m_expanded = false;
-        if (node->isUserEntry() && (EhInvisivel(node->m_text) || EhDesconectado(node->m_text)))
-            hidden.push_back(node);
+    UserTree visible;
+    // One walk of the master in index order: an invisible or offline entry is left out with
+    // everything below it, every other node is appended to its copied parent with its text
+    // trimmed. Sorting follows once, level by level.
+    std::vector<std::pair<const UserTreeNode*, UserTreeNode*>> pending;
+    for (auto it = master.m_root->m_children.rbegin(); it != master.m_root->m_children.rend(); ++it)
+        pending.emplace_back(it->get(), visible.m_root.get());
+    std::vector<UserTreeNode*> kept;
+    while (!pending.empty()) {
+        const auto [source, parent] = pending.back();
+        pending.pop_back();
+        const QString text = TrimBlanks(source->m_text);
+        if (EhUsuario(text) && (EhInvisivel(text) || EhDesconectado(text)))
+            continue;
+        auto node = std::unique_ptr<UserTreeNode>(new UserTreeNode(parent, text, source->m_imageIndex));
+        node->m_root = visible.m_root.get();
+        UserTreeNode* raw = node.get();
+        parent->m_children.push_back(std::move(node));
+        kept.push_back(raw);
+        for (auto it = source->m_children.rbegin(); it != source->m_children.rend(); ++it)
+            pending.emplace_back(it->get(), raw);
     }
-    // Deepest first, so no pointer in the list is freed before its turn.
-    for (auto it = hidden.rbegin(); it != hidden.rend(); ++it)
-        visible.removeNode(*it);
 
-    const QList<UserTreeNode*> kept = visible.nodes();
     for (UserTreeNode* node : kept) {
         // A group whose entries all went away comes back closed.
         node->m_expanded = !node->m_children.empty() && (keepGroupsOpen || reopen.contains(node->m_text));

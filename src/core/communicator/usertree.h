@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCollator>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -151,11 +152,14 @@ public:
     // entry, or the entries already are where they should go.
     bool MoverUsuario(UserTreeNode* entry, UserTreeNode* target);
 
-    // Puts a presence into the tree (index 0..4 as in TreeIcon). Updates the entry of this user
-    // and computer, or adds one beside the user's last other entry (so in that user's group),
-    // else at the top level. The computer name is stored in lower case. Refuses unacceptable
-    // names and indexes outside 0..4. Returns whether the tree changed; the caller then saves
-    // the file and starts the refresh timer.
+    // Puts a presence into the tree (index 0..4 as in TreeIcon). Updates the first entry in index
+    // order of this user and computer, or adds one beside the user's last other entry (so in that
+    // user's group), else at the top level. The computer name is stored in lower case. Refuses
+    // unacceptable names and indexes outside 0..4. Returns whether the tree changed; the caller
+    // then saves the file and starts the refresh timer.
+    // Both entries are found through an index of the entries, so a storm of N stations costs N
+    // lookups rather than N walks of the tree. Any other change of the tree drops the index; the
+    // next presence builds it again in one walk.
     bool AtualizarUsuario(const QString& user, const QString& computer, int index);
 
     // Unloading: every user entry loses its invisible marker and gets the offline one.
@@ -189,6 +193,16 @@ private:
     void sortChildren(UserTreeNode* parent);
     void sortAll(UserTreeNode* parent);
 
+    // Where AtualizarUsuario finds its entries: by "user(computer" the first entry in index
+    // order, by user name the last one. Valid while only AtualizarUsuario changes the tree.
+    struct EntryIndex
+    {
+        QHash<QString, UserTreeNode*> first;
+        QHash<QString, UserTreeNode*> lastOfUser;
+    };
+    EntryIndex& entryIndex();
+
     std::unique_ptr<UserTreeNode> m_root;
     std::optional<QCollator> m_collator;
+    std::unique_ptr<EntryIndex> m_index;
 };

@@ -10,7 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -51,6 +56,33 @@ QString asideName(const QString& path, const Clock& clock)
     for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
         name = base + QLatin1Char('-') + QString::number(n);
     return name;
+}
+FileError writeError(const QString& path, const QString& reason)
+{
+    return FileError(tr("Não foi possível gravar o arquivo \"%1\": %2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// A name beside `path` as QSaveFile makes them, "<name>.XXXXXX".
+QString temporaryName(const QString& path)
+{
+    // Letters only, as QSaveFile names its files, so the start-up clean-up knows ours too.
+    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    QString name = path + QLatin1Char('.');
+    for (int i = 0; i < 6; ++i)
+        name += QLatin1Char(Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))]);
+    return name;
+}
+
+bool syncPath(const QString& path, int flags)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced;
 }
 } // namespace
 
@@ -152,10 +184,50 @@ void save(const UserTree& tree, const QString& path)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     const QByteArray bytes = toBytes(tree);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !CommitWhole(file)) {
-        throw FileError(
-            tr("Não foi possível gravar o arquivo \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !CommitWhole(file))
+        throw writeError(path, file.errorString());
+}
+
+void saveWithoutFlush(const UserTree& tree, const QString& path)
+{
+    const QFileInfo target(path);
+    QDir().mkpath(target.absolutePath());
+    // Created as QSaveFile creates its files: the permissions of the file it replaces, else the
+    // default ones less the umask.
+    constexpr QFile::Permissions Default = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
+        | QFile::ReadOther | QFile::WriteOther;
+    QFile file;
+    for (int attempt = 0;; ++attempt) {
+        file.setFileName(temporaryName(path));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, Default))
+            break;
+        if (!file.exists() || attempt == 16)
+            throw writeError(path, file.errorString());
     }
+    if (target.exists())
+        file.setPermissions(target.permissions());
+    const QByteArray bytes = toBytes(tree);
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    const QString reason = file.errorString();
+    file.close();
+    if (!written
+        || std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+        const QString why = written ? qt_error_string(errno) : reason;
+        QFile::remove(file.fileName());
+        throw writeError(path, why);
+    }
+}
+
+void flush(const QString& path)
+{
+    if (!syncPath(path, O_RDONLY)) {
+        if (errno == ENOENT)
+            return;
+        throw writeError(path, qt_error_string(errno));
+    }
+    // The rename that put the file in place is an entry of the directory; a file system that
+    // cannot sync a directory keeps its entries its own way.
+    syncPath(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
 }
 
 void DescarregarArvore(UserTree& master, const QString& path)

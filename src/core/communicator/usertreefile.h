@@ -52,8 +52,15 @@ struct LoadResult
 // lost, and the error says so; the logon goes on with the readable part.
 LoadResult CarregarArvore(const QString& path, const Clock& clock);
 
-// Replaces the file atomically with the tree. Throws FileError.
+// Replaces the file atomically with the tree and waits until it is on the disk. Throws FileError.
 void save(const UserTree& tree, const QString& path);
+// Replaces the file atomically with the tree, as save() does, without waiting for the disk: the
+// file is whole at every moment and survives the end of the process, not a crash of the machine.
+// Throws FileError.
+void saveWithoutFlush(const UserTree& tree, const QString& path);
+// Waits until the file as it is now is on the disk, its directory entry included. A missing file
+// has nothing to flush. Throws FileError.
+void flush(const QString& path);
 
 // Logoff: everybody offline, the file saved, the tree emptied. The tree is emptied even when the
 // save fails (the FileError is then thrown on).

@@ -66,6 +66,10 @@ public:
     // up); true when none waits. For a program about to end.
     bool WaitForSent(int msecs) { return m_backend->waitForWritten(msecs); }
 
+    // Datagrams waiting for their hand-over. The reader hands them over one after another, so a
+    // handler that sees none waiting is handling the last datagram of a burst.
+    int WaitingCount() { return m_backend->isOpen() ? m_backend->info().count : 0; }
+
     QString computerName() const { return m_computerName; }
     QString userName() const { return m_userName; }
 

@@ -4,16 +4,20 @@
 //
 // Usage: colloqua-saveworker KIND HOME FIRST_ROUND
 
+#include "communicatorsession.h"
 #include "copyrun.h"
+#include "fakemailslotbackend.h"
 #include "fileerror.h"
 #include "historyfiles.h"
 #include "namelists.h"
 #include "saveworkload.h"
 #include "settings.h"
 #include "stationhome.h"
+#include "talmailslot.h"
 #include "usertreefile.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -37,6 +41,60 @@ void writeSource(const QString& path, int round)
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw FileError(QStringLiteral("Unable to write to %1").arg(path));
 }
+
+// A logged-on station whose mailslot receives one presence burst after another. A round is
+// reported once a tree file write holds all of its burst; in the kind "groups" the user's edit
+// halfway through is reported ("+<round>") once its save has returned.
+int runBursts(const QString& kind, const StationHome& home, int first)
+{
+    const QString computer = QStringLiteral("worker");
+    Settings settings(home);
+    HistoryFiles history(home, settings);
+    NameLists names(home);
+    const SystemClock clock;
+    FakeMailslotNetwork network;
+    TALMailSlot transport(network.attach(computer), nullptr, computer, QStringLiteral("worker"));
+    transport.setCheckInterval(1);
+    CommunicatorSession session(
+        CommunicatorSession::Services { transport, settings, history, names, clock }, QLocale::c());
+    QObject::connect(&transport, &TALMailSlot::OnNewMessage, &session, &CommunicatorSession::ALMailSlot1NewMessage);
+    QObject::connect(&session, &CommunicatorSession::fileError, &session, [](const QString& message) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        std::exit(1);
+    });
+    session.Conectar(QStringLiteral("ANA"), SaveWorkload::Channel, QStringLiteral("ON"));
+    report("ready");
+
+    int round = first;
+    int handled = 0;
+    const auto startBurst = [&] {
+        handled = 0;
+        for (int station = 0; station < SaveWorkload::BurstStations; ++station)
+            network.deliver(computer, SaveWorkload::Channel, SaveWorkload::announcement(round, station));
+    };
+    // Connected after the session: runs once the session has handled the datagram.
+    QObject::connect(&transport, &TALMailSlot::OnNewMessage, &session, [&](const QString& from) {
+        if (from == computer || ++handled != SaveWorkload::BurstStations / 2 || kind != QLatin1String("groups"))
+            return;
+        UserTree& master = session.master();
+        master.MoverUsuario(
+            master.ProcurarUsuario(SaveWorkload::burstUser(round)), master.CriarGrupo(SaveWorkload::burstGroup(round)));
+        session.saveTree();
+        report("+" + QByteArray::number(round));
+    });
+    QObject::connect(&session, &CommunicatorSession::treeSaved, &session, [&] {
+        const QString last = SaveWorkload::burstComputer(SaveWorkload::BurstStations - 1);
+        if (!session.master().ProcurarUsuario(SaveWorkload::burstUser(round), last))
+            return;
+        report(QByteArray::number(round));
+        ++round;
+        startBurst();
+    });
+    startBurst();
+    QEventLoop loop;
+    loop.exec();
+    return 0;
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -59,8 +117,10 @@ int main(int argc, char* argv[])
     const QString backupSource = home.dataFile(QStringLiteral("dados.dbt"));
     const QString backupTarget = home.ProgramDir() + QStringLiteral("Bk teste/dados.dbt");
 
-    report("ready");
     try {
+        if (kind == QLatin1String("presence") || kind == QLatin1String("groups"))
+            return runBursts(kind, home, first);
+        report("ready");
         // Bounded, in case nobody kills it.
         for (int round = first; round < first + 100000; ++round) {
             if (kind == QLatin1String("tree")) {

@@ -4,6 +4,8 @@
 // every kind has a content of its own, so what a file holds after a kill names the round that
 // wrote it.
 
+#include "clock.h"
+#include "frame.h"
 #include "usertree.h"
 
 #include <QByteArray>
@@ -13,8 +15,9 @@
 namespace SaveWorkload
 {
 // The kinds of save, as the worker's first argument names them.
-inline const QStringList Kinds = { QStringLiteral("tree"), QStringLiteral("settings"), QStringLiteral("append"),
-    QStringLiteral("trim"), QStringLiteral("names"), QStringLiteral("backup") };
+inline const QStringList Kinds
+    = { QStringLiteral("tree"), QStringLiteral("settings"), QStringLiteral("append"), QStringLiteral("trim"),
+          QStringLiteral("names"), QStringLiteral("backup"), QStringLiteral("presence"), QStringLiteral("groups") };
 
 // Records kept by a trim; set in colloqua.ini before the worker starts.
 constexpr int TrimKeep = 100;
@@ -56,6 +59,39 @@ inline int frameRound(const QString& text)
 inline QString userName(int round)
 {
     return QStringLiteral("USUARIO%1").arg(round);
+}
+
+// A presence burst: in round n the user "R<n>" announces itself from BurstStations computers at
+// once. In the kind "groups" the user's own edit comes halfway through the burst: a group
+// "GRUPO <n>" made and the user's entries moved into it, where the rest of the burst joins them.
+constexpr int BurstStations = 20;
+inline const QString Channel = QStringLiteral("CANAL");
+inline QString burstUser(int round)
+{
+    return QStringLiteral("R%1").arg(round);
+}
+inline QString burstComputer(int station)
+{
+    return QStringLiteral("pc-%1").arg(station);
+}
+inline QString burstGroup(int round)
+{
+    return QStringLiteral("GRUPO %1").arg(round);
+}
+// The round of a user name burstUser() gives; -1 for any other.
+inline int burstRound(const QString& user)
+{
+    bool ok = false;
+    const int round = user.mid(1).toInt(&ok);
+    return ok && round >= 0 && user == burstUser(round) ? round : -1;
+}
+// The mailslot data of one announcement.
+inline QByteArray announcement(int round, int station)
+{
+    const QString text = QStringLiteral("Message\r\npeer\r\n") + burstComputer(station) + QStringLiteral("\r\n")
+        + BuildPresenceFrame(burstUser(round), FrameTimestamp(SystemClock()), QStringLiteral("ON"))
+        + QStringLiteral("\r\n");
+    return text.toLatin1();
 }
 
 // A data file of 96 KiB, more than one write of the copy.

@@ -212,7 +212,8 @@ private slots:
         QCOMPARE(loggedOff.count(), 1);
     }
 
-    void tenAnnouncementsGiveTenSavesAndOneRebuild()
+    // A burst is written once it has been handled, not once per frame, and rebuilt once.
+    void tenAnnouncementsGiveOneBurstSaveAndOneRebuild()
     {
         SessionStation a(QStringLiteral("pc-a"));
         a.session->Conectar(QStringLiteral("ANA"), SessionStation::Channel, QStringLiteral("ON"));
@@ -223,12 +224,12 @@ private slots:
         for (int i = 0; i < 10; ++i)
             peer.send(a, QStringLiteral("pc-%1").arg(i),
                 BuildPresenceFrame(QStringLiteral("BIA"), stamp(), QStringLiteral("ON")));
-        QTRY_COMPARE(saved.count(), 10);
-        QCOMPARE(a.session->master().count(), 10);
+        QTRY_COMPARE(a.session->master().count(), 10);
+        QTRY_COMPARE(a.treeFile().count(QStringLiteral("BIA (pc-")), 10);
+        QVERIFY2(saved.count() >= 1 && saved.count() < 10, qPrintable(QString::number(saved.count())));
         QCOMPARE(rebuilt.count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(rebuilt.count(), 1, 2 * CommunicatorSession::RefreshDelayMs);
         QCOMPARE(a.session->visible().count(), 10);
-        QCOMPARE(a.treeFile().count(QStringLiteral("BIA (pc-")), 10);
         QTest::qWait(100);
         QCOMPARE(rebuilt.count(), 1);
     }

@@ -145,6 +145,40 @@ private slots:
         QCOMPARE(look(tree), after);
     }
 
+    // A presence finds its entries through an index that an edit between two presences must not
+    // leave behind.
+    void presenceAfterAnEdit_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("after");
+
+        const QString tree = u"Vendas\n\t'ANA (pc-01)\nSuporte\n\t'ANA (pc-02)"_s;
+        QTest::newRow("a released group moves the user's last entry")
+            << tree << u"release Vendas"_s << u"Vendas\nSuporte\n\t'ANA (pc-02)\nANA (pc-01)\nANA (pc-05)"_s;
+        QTest::newRow("a removed group takes its entries along")
+            << tree << u"remove Suporte"_s << u"Vendas\n\tANA (pc-01)\n\tANA (pc-05)"_s;
+        QTest::newRow("an emptied tree") << tree << u"clear"_s << u"ANA (pc-05)\nANA (pc-01)"_s;
+    }
+    void presenceAfterAnEdit()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, edit);
+        QFETCH(QString, after);
+        UserTree tree = treeOf(before);
+        QVERIFY(tree.AtualizarUsuario(u"ANA"_s, u"pc-01"_s, 0));
+        const QString group = edit.section(u' ', 1);
+        if (edit.startsWith(u"release"))
+            tree.SoltarUsuariosGrupo(tree.ProcurarGrupo(group));
+        else if (edit.startsWith(u"remove"))
+            tree.removeNode(tree.ProcurarGrupo(group));
+        else
+            tree.clear();
+        QVERIFY(tree.AtualizarUsuario(u"ANA"_s, u"pc-05"_s, 0));
+        QVERIFY(tree.AtualizarUsuario(u"ANA"_s, u"pc-01"_s, 0) == edit.startsWith(u"clear"));
+        QCOMPARE(shape(tree), after);
+    }
+
     void lookups()
     {
         const UserTree tree = treeOf(u"vendas\n\t'ana (pc-02)\nVendas\n\tVendas\n'ana (pc-01)\nana (pc-09)"_s);

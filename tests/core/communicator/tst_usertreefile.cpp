@@ -217,27 +217,49 @@ private slots:
         QCOMPARE(home.read(u"Dados/ArvUsuarios.tv"_s), QByteArray("Vendas\r\n"));
     }
 
+    // Presence bursts save without waiting for the disk, the user's edits wait; both replace the
+    // file the same way.
+    void saveReplacesTheFile_data()
+    {
+        QTest::addColumn<bool>("flushed");
+        QTest::newRow("flushed") << true;
+        QTest::newRow("left to the system") << false;
+    }
     void saveReplacesTheFile()
     {
+        QFETCH(bool, flushed);
+        const auto save = flushed ? &UserTreeFile::save : &UserTreeFile::saveWithoutFlush;
         TempHome home;
         const QString path = UserTreeFile::path(home.home());
         // The data directory is made when missing.
-        UserTreeFile::save(treeOf(u"Vendas\n\t'ana (p1)\n'Gerência (p2)"_s), path);
+        save(treeOf(u"Vendas\n\t'ana (p1)\n'Gerência (p2)"_s), path);
         QCOMPARE(home.read(u"Dados/ArvUsuarios.tv"_s), QByteArray("Vendas\r\n\t'ana (p1)\r\n'Ger\xEAncia (p2)\r\n"));
-        UserTreeFile::save(UserTree(), path);
+        const QFile::Permissions chosen = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(path, chosen));
+        save(UserTree(), path);
         QCOMPARE(home.read(u"Dados/ArvUsuarios.tv"_s), QByteArray());
         QVERIFY(QFile::exists(path));
+        QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), chosen);
+        UserTreeFile::flush(path);
         // Nothing is left beside it.
         QCOMPARE(
             QDir(home.home().dataDir()).entryList(QDir::Files | QDir::Hidden), QStringList { u"ArvUsuarios.tv"_s });
     }
 
+    void saveFailureThrows_data() { saveReplacesTheFile_data(); }
     void saveFailureThrows()
     {
+        QFETCH(bool, flushed);
+        const auto save = flushed ? &UserTreeFile::save : &UserTreeFile::saveWithoutFlush;
         TempHome home;
         home.write(u"Dados"_s, "not a directory");
-        QVERIFY_THROWS_EXCEPTION(
-            FileError, UserTreeFile::save(treeOf(u"Vendas"_s), home.file(u"Dados/ArvUsuarios.tv"_s)));
+        QVERIFY_THROWS_EXCEPTION(FileError, save(treeOf(u"Vendas"_s), home.file(u"Dados/ArvUsuarios.tv"_s)));
+        // A directory in the file's place cannot be replaced; nothing is left beside it.
+        TempHome other;
+        const QString path = UserTreeFile::path(other.home());
+        QVERIFY(QDir().mkpath(path));
+        QVERIFY_THROWS_EXCEPTION(FileError, save(treeOf(u"Vendas"_s), path));
+        QCOMPARE(QDir(other.home().dataDir()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void unloadSavesOfflineAndEmpties()

@@ -66,7 +66,7 @@ private slots:
     void newComputerLandsInUsersGroup();
     void invisibleUserHiddenButAcknowledged();
     void logoffRemovesRecipient();
-    void burstGivesTenSavesAndOneRebuild();
+    void burstIsSavedOnceHandledAndRebuiltOnce();
     void textMessageShowsAndPinsHistory();
     void textMessageWithoutShowKeepsArrivedIcon();
 };
@@ -168,16 +168,14 @@ void TestPresence::logoffRemovesRecipient()
     QCOMPARE(acks(), acksBefore);
 }
 
-void TestPresence::burstGivesTenSavesAndOneRebuild()
+void TestPresence::burstIsSavedOnceHandledAndRebuiltOnce()
 {
     TestStation a(QStringLiteral("pc-a"));
     logOn(a, QStringLiteral("ANA"));
     QTRY_VERIFY_WITH_TIMEOUT(anyContains(receivedRecords(a), QStringLiteral("M[ANA||")), Patience);
 
-    // The tree file after each datagram has been handled.
-    QStringList savedContents;
-    connect(&a.com().ALMailSlot1(), &TALMailSlot::OnNewMessage, this,
-        [&] { savedContents.append(QString::fromLatin1(a.home().read(QStringLiteral("Dados/ArvUsuarios.tv")))); });
+    int handled = 0;
+    connect(&a.com().ALMailSlot1(), &TALMailSlot::OnNewMessage, this, [&] { ++handled; });
     QSignalSpy rebuilt(&a.session(), &CommunicatorSession::visibleTreeRebuilt);
     QSignalSpy saved(&a.session(), &CommunicatorSession::treeSaved);
 
@@ -199,12 +197,10 @@ void TestPresence::burstGivesTenSavesAndOneRebuild()
             BuildPresenceFrame(QStringLiteral("USER%1").arg(i), FrameTimestamp(clock), QStringLiteral("ON")));
     }
 
-    QTRY_COMPARE_WITH_TIMEOUT(savedContents.size(), 10, Patience);
-    QCOMPARE(saved.count(), 10);
-    // Every announcement was saved at once: each handled datagram left a different file.
-    savedContents.removeDuplicates();
-    QCOMPARE(savedContents.size(), 10);
-    QCOMPARE(a.treeFileLines().size(), 10);
+    QTRY_COMPARE_WITH_TIMEOUT(handled, 10, Patience);
+    // The burst is written once it has been handled, not once per datagram.
+    QTRY_COMPARE_WITH_TIMEOUT(a.treeFileLines().size(), 10, Patience);
+    QVERIFY2(saved.count() >= 1 && saved.count() < 10, qPrintable(QString::number(saved.count())));
     QVERIFY(a.treeItems().isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(rebuilt.count(), 1, Patience);
     QCOMPARE(a.treeItems().size(), 10);

@@ -362,11 +362,15 @@ void TestHostileNetwork::hostileNames()
     master.sort();
     expected.sort();
     QCOMPARE(master, expected);
-    // One line per node in the tree file, and an acknowledgement only for a gained entry.
-    QStringList fileLines = Ansi::decode(station.home().read(QStringLiteral("Dados/ArvUsuarios.tv")))
+    // One line per node in the tree file (written once each burst has been handled), and an
+    // acknowledgement only for a gained entry.
+    const auto fileLines = [&] {
+        QStringList lines = Ansi::decode(station.home().read(QStringLiteral("Dados/ArvUsuarios.tv")))
                                 .split(LineEnd, Qt::SkipEmptyParts);
-    fileLines.sort();
-    QCOMPARE(fileLines, expected);
+        lines.sort();
+        return lines;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(fileLines(), expected, Patience);
     if (!entry.isEmpty())
         QTRY_COMPARE_WITH_TIMEOUT(hostile.acks().size(), 1, Patience);
     else
