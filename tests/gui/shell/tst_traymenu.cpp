@@ -137,6 +137,7 @@ void TestTrayMenu::openRequests_data()
     QTest::newRow("logged on: show, hide, show")
         << true << strings({ "ANA ON,communicator", "ANA ON", "ANA ON,communicator" });
     QTest::newRow("logged off: the logon dialog") << false << strings({ "offline,logon" });
+    QTest::newRow("logged off, asked again: the same dialog") << false << strings({ "offline,logon", "offline,logon" });
 }
 
 void TestTrayMenu::openRequests()
