@@ -209,6 +209,7 @@ void TestTrayMenu::inserirUsuario_data()
                                                            << strings({ "ANA", "CARLA", "ZECA" });
     QTest::newRow("accented letters too") << QVariant(QStringLiteral("zé")) << strings({ "ANA", "ZÉ", "ZECA" });
     QTest::newRow("already known") << QVariant(QStringLiteral("ana")) << strings({ "ANA", "ZECA" });
+    QTest::newRow("a pasted TAB is dropped") << QVariant(QStringLiteral("bia\tna")) << strings({ "ANA", "BIANA", "ZECA" });
     QTest::newRow("empty") << QVariant(QString()) << strings({ "ANA", "ZECA" });
     QTest::newRow("cancelled") << QVariant() << strings({ "ANA", "ZECA" });
 }
