@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace
 {
@@ -42,15 +43,28 @@ int main(int argc, char* argv[])
     default:
         break;
     }
+    const auto environment = [](const char* name) { return qEnvironmentVariable(name); };
+    const QString platformArgument = ProgramCommandLine::platformArgument(arguments);
+    // Given to Qt as -platform rather than set in the environment: the programs started from
+    // here (the browser for the manual) choose their own.
+    QByteArray preferredPlatform = ProgramStart::PreferredPlatform(environment, platformArgument).toLatin1();
     const QString displayProblem = ProgramStart::DisplayProblem(
-        [](const char* name) { return qEnvironmentVariable(name); }, ProgramCommandLine::platformArgument(arguments));
+        environment, preferredPlatform.isEmpty() ? platformArgument : QString::fromLatin1(preferredPlatform));
     if (!displayProblem.isEmpty()) {
         QTextStream(stderr) << displayProblem << '\n';
         return 1;
     }
+    QByteArray platformOption("-platform");
+    std::vector<char*> qtArguments(argv, argv + argc);
+    if (!preferredPlatform.isEmpty()) {
+        qtArguments.push_back(platformOption.data());
+        qtArguments.push_back(preferredPlatform.data());
+    }
+    qtArguments.push_back(nullptr);
+    int qtArgumentCount = int(qtArguments.size()) - 1;
 
     std::optional<ProgramStart::PlatformStartGuard> platformGuard(std::in_place, 1);
-    QApplication app(argc, argv);
+    QApplication app(qtArgumentCount, qtArguments.data());
     platformGuard.reset();
     QApplication::setApplicationName(QStringLiteral("Colloqua"));
     QApplication::setApplicationVersion(QStringLiteral(COLLOQUA_VERSION));
