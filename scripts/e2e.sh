@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end check: two real stations, each on a virtual screen of its own with a window manager
 # and a tray, used by mouse and keyboard as a person would: log on as ANA and BRUNO through the
-# tray menu, see each other, ANA sends BRUNO a message, ANA goes away, both leave through the tray.
-# The network stays on loopback.
+# tray menu, see each other, ANA sends BRUNO a message, ANA goes away, ANA leaves through the tray.
+# Then a third station, CARLA, in an LXQt panel (a StatusNotifierItem host on a session bus of its
+# own), driven through the menu the panel draws from the station's exported one; BRUNO sees her
+# go away, and both leave. The network stays on loopback.
 # Usage: scripts/e2e.sh [--no-screenshots] [SCREENSHOT_DIR]   (default docs/screenshots)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,7 +46,7 @@ begin() { step=$1; say "$step"; }
 fail() {
     echo "e2e: FAILED at step \"$step\": $*" >&2
     local s
-    for s in ANA BRUNO; do
+    for s in "${stations[@]}"; do
         if [ -n "${pid[$s]:-}" ] && ! kill -0 "${pid[$s]}" 2>/dev/null; then
             local code=0
             wait "${pid[$s]}" || code=$?
@@ -52,6 +54,10 @@ fail() {
         fi
         echo "----- $s: log" >&2
         cat "$work/$s.log" >&2 2>/dev/null || true
+        local part
+        for part in xvfb wm trayer panel bus; do
+            [ -s "$work/$s-$part.log" ] && { echo "----- $s: $part" >&2; tail -n 20 "$work/$s-$part.log" >&2; }
+        done
         echo "----- $s: visible windows" >&2
         on "$s" xdotool search --onlyvisible --name '.' 2>/dev/null | while read -r w; do
             echo "$w $(on "$s" xdotool getwindowname "$w" 2>/dev/null)"
@@ -79,9 +85,19 @@ port=$((40000 + RANDOM % 20000))
 while ss -Huln "sport = :$port" | grep -q .; do port=$((40000 + RANDOM % 20000)); done
 base=$((20 + RANDOM % 200))
 
-declare -A display address pid home
+declare -A display address pid home bus
+stations=(ANA BRUNO)
 computer_of() { echo "pc-$(echo "$1" | tr 'A-Z' 'a-z')"; }
-on() { local s=$1; shift; DISPLAY=${display[$s]} "$@"; }
+# Runs a command on the station's screen, and on its session bus when it has one.
+on() {
+    local s=$1
+    shift
+    if [ -n "${bus[$s]:-}" ]; then
+        DISPLAY=${display[$s]} DBUS_SESSION_BUS_ADDRESS=${bus[$s]} "$@"
+    else
+        DISPLAY=${display[$s]} "$@"
+    fi
+}
 
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/run"
@@ -91,19 +107,27 @@ mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 # display number itself and writes it once it accepts clients.
 screen_width=1024
 screen_answers() { on "$1" xdpyinfo >/dev/null 2>&1; }
-n=0
-for s in ANA BRUNO; do
-    address[$s]=127.0.0.$((base + n))
-    n=$((n + 1))
-    Xvfb -displayfd 3 -screen 0 "${screen_width}x768x24" -nolisten tcp 3>"$work/$s-display" >"$work/$s-xvfb.log" 2>&1 &
+start_screen() {
+    Xvfb -displayfd 3 -screen 0 "${screen_width}x768x24" -nolisten tcp 3>"$work/$1-display" >"$work/$1-xvfb.log" 2>&1 &
     pids+=($!)
-done
-for s in ANA BRUNO; do
+}
+# Waits for the station's screen, then gives it a window manager.
+screen_up() {
+    local s=$1
     wait_for "the virtual screen of $s starts" test -s "$work/$s-display"
     display[$s]=:$(tr -dc 0-9 <"$work/$s-display")
     wait_for "the virtual screen ${display[$s]} answers" screen_answers "$s"
     HOME="$work/$s-wm" on "$s" openbox --sm-disable >"$work/$s-wm.log" 2>&1 &
     pids+=($!)
+}
+n=0
+for s in ANA BRUNO; do
+    address[$s]=127.0.0.$((base + n))
+    n=$((n + 1))
+    start_screen "$s"
+done
+for s in ANA BRUNO; do
+    screen_up "$s"
     on "$s" trayer --edge top --align right --widthtype pixel --width 60 --heighttype pixel --height 32 \
         --transparent false --tint 0x3c3c3c --SetDockType true >"$work/$s-trayer.log" 2>&1 &
     pids+=($!)
@@ -255,20 +279,35 @@ who_lists() {
         --broadcast "127.255.255.255:$port" --timeout 1.5 2>/dev/null | grep -qx "$1"
 }
 
-# ---- 1. two stations, logged off
-begin "1. start two stations, logged off"
-for s in ANA BRUNO; do
+# Starts the station logged off (no default user), with the given SETUP lines as well. The
+# communicator opens only when asked.
+start_station() {
+    local s=$1
+    shift
     home[$s]="$work/$s"
     mkdir -p "${home[$s]}/Dados"
-    # No default user: the station starts logged off. The communicator opens only when asked.
-    printf '%s\r\n' '[SETUP]' 'DEFAULT_STATUS=OF' 'EXIBIR_JANELA=0' '[RECEBER]' 'EMITIR_SOM=0' \
+    printf '%s\r\n' '[SETUP]' 'DEFAULT_STATUS=OF' 'EXIBIR_JANELA=0' "$@" '[RECEBER]' 'EMITIR_SOM=0' \
         '[ENVIAR]' 'EMITIR_SOM=0' '[REDE]' "ENDERECO=${address[$s]}" "PORTA=$port" \
         "DIFUSAO=127.255.255.255:$port" >"${home[$s]}/colloqua.ini"
     HOME="${home[$s]}" on "$s" "$app" --home "${home[$s]}" --computer "$(computer_of "$s")" \
         >"$work/$s.log" 2>&1 &
     pid[$s]=$!
     pids+=("${pid[$s]}")
-done
+}
+# The window's Motif hints: "flags functions ...". A window manager that honours them offers only
+# the functions listed (openbox, here, keeps a dialog's minimise button all the same).
+motif_hints() { on "$1" xprop -id "$2" _MOTIF_WM_HINTS 2>/dev/null | sed -n 's/.*= *//p' | tr -d ','; }
+# The window's functions leave out every bit of the mask (8 minimise, 16 maximise, 32 close).
+denies() {
+    local flags functions
+    read -r flags functions _ <<<"$(motif_hints "$1" "$2")"
+    [ -n "$functions" ] && ((flags & 1)) && ! ((functions & $3))
+}
+skips_taskbar() { on "$1" xprop -id "$2" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_SKIP_TASKBAR; }
+
+# ---- 1. two stations, logged off
+begin "1. start two stations, logged off"
+for s in ANA BRUNO; do start_station "$s"; done
 for s in ANA BRUNO; do wait_for "the tray icon of $s appears" is_set tray_icon_of "$s"; done
 who_lists_nobody() { ! "$cli" who --channel CANAL --computer pc-observador --address "127.0.0.$((base + 2))" \
     --port "$port" --broadcast "127.255.255.255:$port" --timeout 1.5 2>/dev/null | grep -q .; }
@@ -290,6 +329,8 @@ for s in ANA BRUNO; do
     on "$s" xdotool key Return ctrl+a
     on "$s" xdotool type --delay 60 "$s"
     [ "$s" = ANA ] && shoot ANA "$logon" e2e-logon
+    # Left only by its buttons and keys: no minimise, maximise or close in the title bar.
+    denies "$s" "$logon" 56 || fail "the logon dialog lets the window manager minimise, maximise or close it: $(motif_hints "$s" "$logon")"
     on "$s" xdotool key Return
     wait_for "the logon dialog of $s closes" not is_set window_named "$s" Colloqua
 done
@@ -302,6 +343,8 @@ for s in ANA BRUNO; do
     tray_menu "$s"
     pick "$s" $communicator_entry
     wait_for "the communicator of $s opens" is_set window_named "$s" Comunicador
+    # There is a tray: the icon brings the window back, so it keeps off the taskbar.
+    skips_taskbar "$s" "$(window_named "$s" Comunicador)" || fail "the communicator of $s is on the taskbar"
 done
 wait_for "ANA has BRUNO in her list" tree_file_lists ANA "BRUNO (pc-bruno)"
 wait_for "BRUNO has ANA in his list" tree_file_lists BRUNO "ANA (pc-ana)"
@@ -362,6 +405,7 @@ wait_for "the credits window opens" is_set window_named ANA Colloqua
 sleep 1.5
 credits=$(window_named ANA Colloqua)
 shoot ANA "$credits" e2e-credits
+denies ANA "$credits" 24 || fail "the credits window lets the window manager minimise or maximise it: $(motif_hints ANA "$credits")"
 activate ANA "$credits"
 on ANA xdotool key Escape
 wait_for "the credits window closes" not is_set window_named ANA Colloqua
@@ -379,21 +423,119 @@ shoot ANA "$(window_named ANA "Configurações")" e2e-settings
 on ANA xdotool key Escape
 wait_for "the settings dialog closes" not is_set window_named ANA "Configurações"
 
-# ---- 7. both leave through the tray; BRUNO sees ANA go offline
-begin "7. both leave through the tray"
+# ---- 7. ANA leaves through the tray; BRUNO sees her go offline
+begin "7. ANA leaves through the tray"
 ended() { ! kill -0 "${pid[$1]}" 2>/dev/null; }
-leave() {
-    tray_menu "$1"
-    pick "$1" $close_entry
+ended_cleanly() {
     wait_for "$1's program ends" ended "$1"
     local code=0
     wait "${pid[$1]}" || code=$?
     [ "$code" -eq 0 ] || fail "$1's program ended with code $code"
 }
+leave() {
+    tray_menu "$1"
+    pick "$1" $close_entry
+    ended_cleanly "$1"
+}
 leave ANA
 wait_for "BRUNO has ANA offline in his list" tree_file_lists BRUNO "'ANA (pc-ana)"
 # The list leaves out whoever is offline: no status icon is left in it.
 wait_for "ANA leaves BRUNO's communicator" tree_lacks BRUNO "$away_colour" "$online_colour"
+
+# ---- 8. CARLA in an LXQt panel: a StatusNotifierItem host draws the station's exported menu
+begin "8. CARLA in an LXQt panel, through the menu it draws"
+s=CARLA
+stations+=(CARLA)
+address[$s]=127.0.0.$((base + 3))
+start_screen "$s"
+dbus-daemon --session --nofork --print-address=3 3>"$work/$s-bus" >"$work/$s-bus.log" 2>&1 &
+pids+=($!)
+wait_for "the session bus of $s starts" test -s "$work/$s-bus"
+screen_up "$s"
+bus[$s]=$(head -n 1 "$work/$s-bus")
+wait_for "the window manager runs on ${display[$s]}" wm_running "$s"
+# The panel with its status notifier plugin only, along the top of the screen.
+printf '%s\n' 'panels=panel1' '[panel1]' 'plugins=statusnotifier' 'position=Top' 'desktop=0' 'panelSize=32' \
+    'iconSize=22' '[statusnotifier]' 'type=statusnotifier' >"$work/$s-panel.conf"
+XDG_CONFIG_HOME="$work/$s-config" on "$s" lxqt-panel --config "$work/$s-panel.conf" >"$work/$s-panel.log" 2>&1 &
+pids+=($!)
+sni() { on CARLA gdbus call --session "$@" 2>/dev/null; }
+watcher() { sni -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher -m org.freedesktop.DBus.Properties.Get \
+    org.kde.StatusNotifierWatcher "$1"; }
+# Qt settles on a StatusNotifierItem only when a host is there as the icon is made.
+wait_for "the panel registers as a tray host" eval 'watcher IsStatusNotifierHostRegistered | grep -q true'
+start_station CARLA 'LAST_USER=CARLA' 'LAST_CHANNEL=CANAL'
+# The watcher lists "service/path".
+item=
+item_registered() { item=$(watcher RegisteredStatusNotifierItems | grep -o "'[^']*'" | tr -d "'" | head -n 1); [ -n "$item" ]; }
+wait_for "CARLA's item is registered with the StatusNotifierWatcher" item_registered
+item_service=${item%%/*}
+item_path=/${item#*/}
+[ "$item_path" != "/$item" ] || item_path=/StatusNotifierItem
+menu_path=$(sni -d "$item_service" -o "$item_path" -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu |
+    grep -o "objectpath '[^']*'" | cut -d"'" -f2)
+[ -n "$menu_path" ] && [ "$menu_path" != /NO_DBUSMENU ] || fail "the item's Menu is \"$menu_path\", not a menu"
+layout=$(sni -d "$item_service" -o "$menu_path" -m com.canonical.dbusmenu.GetLayout -- 0 -1 '[]')
+for label in COLLOQUA ' Comunicador' ' Estado Atual' 'Usuário' 'Inserir Usuário' CONECTADO AUSENTE OCUPADO \
+    'INVISÍVEL' DESCONECTADO ' Manual' ' Créditos' ' Fechar Aplicativo'; do
+    grep -qF "'label': <'$label'>" <<<"$layout" || fail "GetLayout lacks the entry \"$label\""
+done
+say "  the item is registered, its menu $menu_path lists every entry"
+# "AUSENTE" clicked as the panel would: the station, logged off, logs on with the last pair as Away.
+away_id=$(grep -o "<([0-9]*, {[^}]*'label': <'AUSENTE'>" <<<"$layout" | grep -o '^<([0-9]*' | tr -dc 0-9)
+click_away() {
+    sni -d "$item_service" -o "$menu_path" -m com.canonical.dbusmenu.Event -- "$away_id" clicked '<0>' 0 >/dev/null
+    who_lists "CARLA (pc-carla) AU"
+}
+# The entries, like the icon, are deaf while the splash shows.
+wait_for "AUSENTE through the exported menu makes CARLA away" click_away
+wait_for "BRUNO's communicator shows CARLA away" tree_has BRUNO "$away_colour"
+
+# The icon in the panel: what the panel's picture holds beside its background.
+panel_icon() {
+    local panel box
+    panel=$(on CARLA xdotool search --onlyvisible --name '^LXQt Panel$' 2>/dev/null | head -n 1)
+    [ -n "$panel" ] && geometry_of CARLA "$panel" || return 1
+    on CARLA import -window root "$work/root.png" 2>/dev/null || return 1
+    box=$(convert "$work/root.png" -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage -fuzz 8% -trim -format '%w %h %X %Y' info:)
+    read -r icon_w icon_h icon_x icon_y <<<"${box//+/}"
+    icon_x=$((X + icon_x)) icon_y=$((Y + icon_y))
+    [ "$icon_w" -ge 8 ] && [ "$icon_w" -le 64 ]
+}
+wait_for "CARLA's icon shows in the panel" panel_icon
+on CARLA xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1
+wait_for "a left click on the panel icon opens CARLA's communicator" is_set window_named CARLA Comunicador
+skips_taskbar CARLA "$(window_named CARLA Comunicador)" || fail "the communicator of CARLA is on the taskbar"
+
+# The panel's own menu, made from the exported one, with " Estado Atual" open.
+panel_menus() {
+    on CARLA xdotool search --onlyvisible --class lxqt-panel 2>/dev/null | while read -r w; do
+        geometry_of CARLA "$w" && [ "$HEIGHT" -gt 40 ] && [ "$Y" -gt 0 ] && echo "$w $X $Y $WIDTH $HEIGHT"
+    done || true
+}
+open_panel_menu() {
+    on CARLA xdotool key Escape Escape 2>/dev/null || true
+    on CARLA xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 3
+    sleep 0.5
+    [ -n "$(panel_menus)" ]
+}
+wait_for "the panel's menu of CARLA opens" open_panel_menu
+pick CARLA Down Down Right
+wait_for "the panel opens \" Estado Atual\"" eval '[ "$(panel_menus | wc -l)" -ge 2 ]'
+sleep 0.5
+if [ -n "$shots" ]; then
+    box=$(panel_menus | awk '{ if ($2 + $4 > r) r = $2 + $4; if ($3 + $5 > b) b = $3 + $5 } END { printf "%dx%d+0+0", r + 8, b + 8 }')
+    on CARLA import -window root "$work/root.png"
+    mkdir -p "$shots"
+    convert "$work/root.png" -crop "$box" +repage -strip "$shots/lxqt-tray-menu.png"
+    say "  saved $shots/lxqt-tray-menu.png"
+fi
+on CARLA xdotool key Escape Escape
+# She leaves through the panel's menu, by the keyboard as on the drawn one.
+wait_for "the panel's menu of CARLA opens again" open_panel_menu
+pick CARLA $close_entry
+ended_cleanly CARLA
+wait_for "BRUNO has CARLA offline in his list" tree_file_lists BRUNO "'CARLA (pc-carla)"
 leave BRUNO
 
 step=done

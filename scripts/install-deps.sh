@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev libgl-dev libqt6opengl6-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev libgl-dev libqt6opengl6-dev libxcb1-dev
     qt6-qpa-plugins
     tshark xvfb xauth dbus dbus-x11 libglib2.0-bin iproute2 util-linux
-    trayer xdotool imagemagick x11-utils openbox
+    trayer lxqt-panel xdotool imagemagick x11-utils openbox
     clang libclang-rt-14-dev
     dpkg-dev file desktop-file-utils appstream librsvg2-bin
 )

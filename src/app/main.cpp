@@ -12,9 +12,11 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace
 {
@@ -42,15 +44,28 @@ int main(int argc, char* argv[])
     default:
         break;
     }
+    const auto environment = [](const char* name) { return qEnvironmentVariable(name); };
+    const QString platformArgument = ProgramCommandLine::platformArgument(arguments);
+    // Given to Qt as -platform rather than set in the environment: the programs started from
+    // here (the browser for the manual) choose their own.
+    QByteArray preferredPlatform = ProgramStart::PreferredPlatform(environment, platformArgument).toLatin1();
     const QString displayProblem = ProgramStart::DisplayProblem(
-        [](const char* name) { return qEnvironmentVariable(name); }, ProgramCommandLine::platformArgument(arguments));
+        environment, preferredPlatform.isEmpty() ? platformArgument : QString::fromLatin1(preferredPlatform));
     if (!displayProblem.isEmpty()) {
         QTextStream(stderr) << displayProblem << '\n';
         return 1;
     }
+    QByteArray platformOption("-platform");
+    std::vector<char*> qtArguments(argv, argv + argc);
+    if (!preferredPlatform.isEmpty()) {
+        qtArguments.push_back(platformOption.data());
+        qtArguments.push_back(preferredPlatform.data());
+    }
+    qtArguments.push_back(nullptr);
+    int qtArgumentCount = int(qtArguments.size()) - 1;
 
     std::optional<ProgramStart::PlatformStartGuard> platformGuard(std::in_place, 1);
-    QApplication app(argc, argv);
+    QApplication app(qtArgumentCount, qtArguments.data());
     platformGuard.reset();
     QApplication::setApplicationName(QStringLiteral("Colloqua"));
     QApplication::setApplicationVersion(QStringLiteral(COLLOQUA_VERSION));
@@ -58,6 +73,22 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.colloqua.Colloqua"));
     // The program lives in the tray: hiding its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // A termination signal is the end of the session: the station logs off (once it exists)
+    // and the process ends itself. Watched from here on, so no moment of the start-up lets
+    // the signal end the process without a logoff. exit() rather than quit(): quit() asks
+    // every window to close first, and the splash refuses while its checks run.
+    Station* running = nullptr;
+    bool terminated = false;
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app, [&running, &terminated] {
+        if (running)
+            running->logOffForSessionEnd();
+        terminated = true;
+        QCoreApplication::exit(0);
+    });
+    if (!terminationSignals.install())
+        QTextStream(stderr) << "colloqua: cannot watch for termination signals\n";
 
     // The application has taken its own arguments out; what is left must be ours.
     const ProgramCommandLine commandLine = ProgramCommandLine::parse(QApplication::arguments(), true);
@@ -83,6 +114,7 @@ int main(int argc, char* argv[])
     options.computerName = commandLine.computer();
     options.prompter = prompter.get();
     Station station(std::move(options));
+    running = &station;
     QObject::connect(&station, &Station::endRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     QApplication::setWindowIcon(station.FormComTools().images().applicationIcon());
 
@@ -90,15 +122,12 @@ int main(int argc, char* argv[])
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &station, [&station] { station.logOffForSessionEnd(); },
         Qt::DirectConnection);
-    // A termination signal is the end of the session too, but here the process ends itself.
-    TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &TerminationSignals::received, &station, [&station] {
-        station.logOffForSessionEnd();
-        QCoreApplication::quit();
-    });
-    if (!terminationSignals.install())
-        QTextStream(stderr) << "colloqua: cannot watch for termination signals\n";
-
     station.start();
+    // A signal handled by an event loop that ran before this one (while the windows were
+    // made) could only end that loop.
+    QTimer::singleShot(0, &app, [&terminated] {
+        if (terminated)
+            QCoreApplication::exit(0);
+    });
     return QApplication::exec();
 }

@@ -8,6 +8,7 @@
 #include "temphome.h"
 
 #include <QHostAddress>
+#include <QMap>
 #include <QProcess>
 
 #include <csignal>
@@ -53,11 +54,20 @@ public:
         startOn(m_process, m_computer);
     }
 
+    // A variable for the program, over the offscreen default; an empty value unsets it.
+    void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
+
     // Starts another program on this station's home, as a user starting it twice would.
     void startOn(QProcess& process, const QString& computer) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (auto it = m_environment.cbegin(); it != m_environment.cend(); ++it) {
+            if (it.value().isEmpty())
+                environment.remove(it.key());
+            else
+                environment.insert(it.key(), it.value());
+        }
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(COLLOQUA_APP_PATH),
             { QStringLiteral("--home"), m_home.path(), QStringLiteral("--computer"), computer });
@@ -90,5 +100,6 @@ private:
     TempHome m_home;
     QString m_computer;
     QHostAddress m_address;
+    QMap<QString, QString> m_environment;
     QProcess m_process;
 };

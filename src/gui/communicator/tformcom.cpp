@@ -474,6 +474,8 @@ void TFormCom::ConectarAutomatico()
 void TFormCom::DefinirTitulo(const QString& user)
 {
     m_tituloBandeja = user.isEmpty() ? Titulo : Titulo + QStringLiteral(" - ") + user;
+    // A desktop that draws the tray menu shows the title without asking for the menu first.
+    m_station.FormMain().AtualizarFaixa();
 }
 
 void TFormCom::FecharJanelasMensagem()

@@ -105,6 +105,14 @@ QString ProgramStart::DisplayProblem(const std::function<QString(const char*)>& 
         .arg(what);
 }
 
+QString ProgramStart::PreferredPlatform(
+    const std::function<QString(const char*)>& environment, const QString& platformArgument)
+{
+    if (!platformArgument.isEmpty() || hasValue(environment, "QT_QPA_PLATFORM") || !hasValue(environment, "DISPLAY"))
+        return {};
+    return QStringLiteral("xcb");
+}
+
 ProgramStart::PlatformStartGuard::PlatformStartGuard(int exitCode)
 {
     Q_ASSERT(!g_guard);

@@ -18,6 +18,12 @@ bool ClaimInstance(SingleInstance& instance, Prompter& prompter);
 // reads one variable; `platformArgument` is the -platform given on the command line.
 QString DisplayProblem(const std::function<QString(const char*)>& environment, const QString& platformArgument);
 
+// The platform the program asks Qt for when neither QT_QPA_PLATFORM nor -platform names
+// one: "xcb" whenever an X display is set, in Wayland sessions too (XWayland), since the
+// placement at the bottom right, the topmost history window and the menus at the cursor need
+// X11; empty leaves the choice to Qt.
+QString PreferredPlatform(const std::function<QString(const char*)>& environment, const QString& platformArgument);
+
 // While it lives, a platform that fails to start (a display named but not answering) ends
 // the run with `exitCode` and a clear line on standard error, instead of Qt's abort; what Qt
 // says meanwhile is kept back and passed on once the platform is up.

@@ -10,6 +10,7 @@
 #include "settings.h"
 #include "soundplayer.h"
 #include "stationhome.h"
+#include "taskbarhint.h"
 #include "tformcom.h"
 #include "tformcomtools.h"
 #include "tformconfig.h"
@@ -105,6 +106,9 @@ Station::Station(StationOptions options, QObject* parent)
         m_formCredito.get() };
     for (QWidget* dialog : shownWithoutWaiting)
         m_formComTools->keepDialogoAbertoWhileShown(*dialog);
+    m_taskbarHint = new TaskbarHint(*m_tray, this);
+    for (QWidget* window : std::initializer_list<QWidget*> { m_formCom.get(), m_formSendMSG.get(), m_formHistMSG.get() })
+        m_taskbarHint->watch(*window);
 }
 
 Station::~Station()
@@ -162,6 +166,7 @@ void Station::keepReachable()
 void Station::moveIntoTray()
 {
     m_formMain->EntrarNaBandeja();
+    m_taskbarHint->refresh();
     // What stood in for the tray goes, unless the user has started to use it: a name typed
     // in the logon dialog is not thrown away.
     QWidget* standIn = m_standInWindow;

@@ -14,6 +14,7 @@
 
 class Clock;
 class Prompter;
+class TaskbarHint;
 class TrayWatch;
 class QWidget;
 
@@ -119,6 +120,7 @@ private:
     QString m_installDir;
     QLocale m_collation;
     TrayWatch* m_trayWatch = nullptr;
+    TaskbarHint* m_taskbarHint = nullptr;
     bool m_trayMissingTold = false;
     // The window keepReachable put on screen because there was no tray.
     QPointer<QWidget> m_standInWindow;

@@ -111,6 +111,12 @@ TFormLogon::~TFormLogon() = default;
 
 void TFormLogon::Exibir()
 {
+    // Asked again while open (a second click on the icon): what the user typed stays.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
     m_station.FormComTools().guarded([this] { Preparar(); });
     setModal(true);
     adjustSize();

@@ -20,7 +20,8 @@ public:
     explicit TFormLogon(Station& station, QWidget* parent = nullptr);
     ~TFormLogon() override;
 
-    // Fills the fields and shows the dialog, modal but without waiting for it.
+    // Fills the fields and shows the dialog, modal but without waiting for it; while it is
+    // open, only raises it.
     void Exibir();
     // "OK": logs on (or switches) with the two fields, asking first when a session would be
     // replaced by a name the user changed; closes the dialog in every case.

@@ -1,8 +1,10 @@
 #include "tformmain.h"
 
+#include "communicatorsession.h"
 #include "creditstext.h"
 #include "imagesets.h"
 #include "namerules.h"
+#include "plainentriesmenu.h"
 #include "platformfactory.h"
 #include "screensaverwatch.h"
 #include "prompter.h"
@@ -16,6 +18,7 @@
 #include "traypopupmenu.h"
 #include "usertree.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
 #include <QLocale>
@@ -24,16 +27,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-namespace
-{
-template<typename Context, typename F>
-QAction* addEntry(QMenu* menu, const QString& text, const Context* context, F&& handler)
-{
-    QAction* action = menu->addAction(text);
-    QObject::connect(action, &QAction::triggered, context, std::forward<F>(handler));
-    return action;
-}
-} // namespace
+#include <iterator>
 
 TFormMain::TFormMain(Station& station, QWidget* parent)
     : QWidget(parent)
@@ -46,13 +40,16 @@ TFormMain::TFormMain(Station& station, QWidget* parent)
 
     // Created before the shared tools, so the pictures are loaded here rather than taken from them.
     const ImageSets images;
-    buildMenu(images);
+    buildMenus(images);
 
     TrayHost& tray = m_station.tray();
     tray.setToolTip(QStringLiteral("Colloqua"));
     tray.setIcon(images.applicationIcon());
     connect(&tray, &TrayHost::openRequested, this, &TFormMain::onOpenRequested);
     connect(&tray, &TrayHost::menuRequested, this, &TFormMain::showMenu);
+    // Handed over before the icon shows, so a host that draws the menu meets a real one from
+    // the start: told there is none, GNOME's AppIndicator extension never shows the icon.
+    tray.setContextMenu(m_menuExportado);
     tray.show();
 
     m_screenSaver = Platform::createScreenSaverWatch();
@@ -64,43 +61,106 @@ TFormMain::~TFormMain()
     m_station.tray().hide();
 }
 
-void TFormMain::buildMenu(const ImageSets& images)
+QAction* TFormMain::comando(const char* objectName, const QString& caption, std::function<void()> handler)
 {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QLatin1String(objectName));
+    // Where the desktop draws the menu it can be opened while the splash shows; its entries
+    // are as deaf as the icon then.
+    connect(action, &QAction::triggered, this, [this, handler = std::move(handler)] {
+        if (!trayIsDeaf())
+            handler();
+    });
+    return action;
+}
+
+void TFormMain::buildMenus(const ImageSets& images)
+{
+    m_menuOperacao = new PlainEntriesMenu(tr(" Estado Atual"), this);
+    m_menuOperacao->setObjectName(QStringLiteral("MenuOperacao"));
+    m_menuOperacao->menuAction()->setObjectName(QStringLiteral("MenuOperacao"));
+    m_popMenuUsuario = m_menuOperacao->addMenu(tr("Usuário"));
+    m_popMenuUsuario->setObjectName(QStringLiteral("PopMenuUsuario"));
+    m_popMenuUsuario->menuAction()->setObjectName(QStringLiteral("PopMenuUsuario"));
+    m_menuOperacao->addAction(comando("PopMenuInsUsuario", tr("Inserir Usuário"), [this] { InserirUsuario(); }));
+    m_menuOperacao->addSeparator();
+    // Pictures and a check on the current one, for the desktops that draw this menu; the
+    // drawn menu shows the captions only.
+    m_estados = new QActionGroup(this);
+    const ImageList& pictures = images.ImageListStatus();
+    const struct
+    {
+        const char* name;
+        QString caption;
+    } estados[] = { { "PopMenuConectado", tr("CONECTADO") }, { "PopMenuAusente", tr("AUSENTE") },
+        { "PopMenuOcupado", tr("OCUPADO") }, { "PopMenuInvisivel", tr("INVISÍVEL") },
+        { "PopMenuDesconectado", tr("DESCONECTADO") } };
+    for (int index = 0; index < int(std::size(estados)); ++index) {
+        // Status index 0 to 3 is AlterarStatus 1 to 4; the last entry logs off.
+        QAction* action = comando(estados[index].name, estados[index].caption, [this, index] {
+            if (index == TreeIcon::Offline)
+                m_station.FormCom().Desconectar();
+            else
+                m_station.FormCom().AlterarStatus(index + 1);
+            // A change that did not happen (no last user to log on with) unticks nothing.
+            AtualizarEstado();
+        });
+        action->setCheckable(true);
+        action->setIcon(pictures.icon(index));
+        m_estados->addAction(action);
+        m_menuOperacao->addAction(action);
+    }
+    m_estados->actions().constLast()->setChecked(true);
+
+    m_menuManual = comando("MenuManual", tr(" Manual"), [this] { Manual(); });
+    m_menuManual->setShortcut(QKeySequence(Qt::Key_F1));
+    m_menuCreditos = comando("MenuCreditos", tr(" Créditos"), [this] { Creditos(); });
+    m_menuFechar = comando("MenuFechar", tr(" Fechar Aplicativo"), [this] { MenuFecharClick(); });
+
     m_popUpMenu = new TrayPopupMenu(this);
     m_popUpMenu->setHeaderPicture(images.menuHeaderPicture(qApp->devicePixelRatio()));
     connect(m_popUpMenu, &QMenu::aboutToShow, this, &TFormMain::AtualizarFaixa);
     m_popUpMenu->addSeparator();
-    addEntry(m_popUpMenu, tr(" Comunicador"), this, &TFormMain::MenuComunicadorClick);
-
-    m_menuOperacao = m_popUpMenu->addMenu(tr(" Estado Atual"));
-    m_popMenuUsuario = m_menuOperacao->addMenu(tr("Usuário"));
-    addEntry(m_menuOperacao, tr("Inserir Usuário"), this, &TFormMain::InserirUsuario);
-    m_menuOperacao->addSeparator();
-    const QStringList statusCaptions { tr("CONECTADO"), tr("AUSENTE"), tr("OCUPADO"), tr("INVISÍVEL") };
-    for (int i = 0; i < statusCaptions.size(); ++i) {
-        const int selector = i + 1;
-        addEntry(m_menuOperacao, statusCaptions.at(i), this,
-            [this, selector] { m_station.FormCom().AlterarStatus(selector); });
-    }
-    addEntry(m_menuOperacao, tr("DESCONECTADO"), this, [this] { m_station.FormCom().Desconectar(); });
-
+    m_popUpMenu->addAction(comando("MenuComunicador", tr(" Comunicador"), [this] { MenuComunicadorClick(); }));
+    m_popUpMenu->addMenu(m_menuOperacao);
     m_popUpMenu->addSeparator();
-    m_menuManual = addEntry(m_popUpMenu, tr(" Manual"), this, &TFormMain::Manual);
-    m_menuManual->setShortcut(QKeySequence(Qt::Key_F1));
-    m_menuCreditos = addEntry(m_popUpMenu, tr(" Créditos"), this, &TFormMain::Creditos);
+    m_popUpMenu->addAction(m_menuManual);
+    m_popUpMenu->addAction(m_menuCreditos);
     m_popUpMenu->addSeparator();
-    m_menuFechar = addEntry(m_popUpMenu, tr(" Fechar Aplicativo"), this, &TFormMain::MenuFecharClick);
+    m_popUpMenu->addAction(m_menuFechar);
+
+    // The host cannot paint the banner: its text leads the menu instead.
+    m_menuExportado = new QMenu(this);
+    m_menuExportado->setObjectName(QStringLiteral("MenuExportado"));
+    m_menuFaixa = new QAction(QStringLiteral("COLLOQUA"), this);
+    m_menuFaixa->setObjectName(QStringLiteral("MenuFaixa"));
+    m_menuFaixa->setEnabled(false);
+    m_menuExportado->addAction(m_menuFaixa);
+    m_menuExportado->addActions(m_popUpMenu->actions());
+    connect(m_menuExportado, &QMenu::aboutToShow, this, &TFormMain::AtualizarFaixa);
 }
 
 void TFormMain::AtualizarFaixa()
 {
     TFormCom& com = m_station.FormCom();
     m_popUpMenu->setBanner(com.TituloBandeja(), !com.UsuarioAtual().isEmpty());
+    const QString faixa = com.TituloBandeja().trimmed();
+    m_menuFaixa->setText(faixa);
+    if (m_station.tray().exportsMenu())
+        m_station.tray().setToolTip(faixa);
+}
+
+void TFormMain::AtualizarEstado()
+{
+    TFormCom& com = m_station.FormCom();
+    const int index = com.EstaConectado() ? CommunicatorSession::StatusIndex(com.StatusAtual()) : TreeIcon::Offline;
+    m_estados->actions().at(index)->setChecked(true);
 }
 
 void TFormMain::setTrayIcon(const QIcon& icon)
 {
     m_station.tray().setIcon(icon);
+    AtualizarEstado();
 }
 
 QIcon TFormMain::trayIcon() const
@@ -161,8 +221,11 @@ void TFormMain::InserirUsuario()
             = m_station.prompter().askText(tr("Adicionar usuário"), tr("Usuário:"), QString());
         if (!answer)
             return;
-        // A pasted name could carry what the logon dialog refuses to type.
-        const QString name = TrimBlanks(NameRules::withoutForbidden(QLocale::system().toUpper(*answer)));
+        // A pasted name could carry what the logon dialog refuses to type, or a TAB or line
+        // break that no frame, tree entry or tree file (TAB-separated) can hold.
+        QString name = QLocale::system().toUpper(*answer);
+        name.removeIf([](QChar c) { return NameRules::isForbidden(c) || c.category() == QChar::Other_Control; });
+        name = TrimBlanks(name);
         if (name.isEmpty())
             return;
         tools.names().AddUserName(name);

@@ -168,6 +168,9 @@ private slots:
     void secondInstance_data();
     void secondInstance();
 
+    void preferredPlatform_data();
+    void preferredPlatform();
+
 private:
     QTemporaryDir m_runtimeDir;
 };
@@ -592,6 +595,37 @@ void TestStartup::secondInstance()
                                                         "ícone correspondente na barra de tarefas.") }
                          : QStringList());
     QCOMPARE(fileSnapshot(home.path()), before);
+}
+
+void TestStartup::preferredPlatform_data()
+{
+    QTest::addColumn<QString>("waylandDisplay");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("qtPlatform"); // QT_QPA_PLATFORM
+    QTest::addColumn<QString>("platformArgument");
+    QTest::addColumn<QString>("preferred");
+
+    QTest::newRow("Wayland session with XWayland") << "wayland-0" << ":0" << "" << "" << "xcb";
+    QTest::newRow("Wayland only") << "wayland-0" << "" << "" << "" << "";
+    QTest::newRow("QT_QPA_PLATFORM is the user's") << "wayland-0" << ":0" << "wayland" << "" << "";
+    QTest::newRow("so is -platform") << "" << ":0" << "" << "offscreen" << "";
+}
+
+void TestStartup::preferredPlatform()
+{
+    QFETCH(QString, waylandDisplay);
+    QFETCH(QString, display);
+    QFETCH(QString, qtPlatform);
+    QFETCH(QString, platformArgument);
+    QFETCH(QString, preferred);
+    const auto environment = [&](const char* name) {
+        const QLatin1String variable(name);
+        return variable == QLatin1String("WAYLAND_DISPLAY") ? waylandDisplay
+            : variable == QLatin1String("DISPLAY")          ? display
+            : variable == QLatin1String("QT_QPA_PLATFORM")  ? qtPlatform
+                                                            : QString();
+    };
+    QCOMPARE(ProgramStart::PreferredPlatform(environment, platformArgument), preferred);
 }
 
 QTEST_MAIN(TestStartup)

@@ -6,6 +6,8 @@
 #include "tformsplashscreen.h"
 #include "traypopupmenu.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -23,16 +25,18 @@ QStringList strings(std::initializer_list<const char*> texts)
 
 const QString Channel = QStringLiteral("NETWORK");
 
-// An entry of the tray menu or of its " Estado Atual" submenu, by caption.
-QAction* entry(const TFormMain& main, const QString& caption)
+// A tray command, by the object name every tray menu knows it by.
+QAction* entry(const TFormMain& main, const char* name)
 {
-    for (const QMenu* menu : { static_cast<QMenu*>(main.oPopUpMenu()), main.MenuOperacao() }) {
-        for (QAction* action : menu->actions()) {
-            if (action->text().section(QLatin1Char('\t'), 0, 0) == caption)
-                return action;
-        }
-    }
-    return nullptr;
+    return main.findChild<QAction*>(QLatin1String(name));
+}
+
+QStringList names(const QMenu* menu)
+{
+    QStringList list;
+    for (const QAction* action : menu->actions())
+        list.append(action->objectName());
+    return list;
 }
 
 // The station's state as one line: logged on user and status, and the visible windows.
@@ -65,6 +69,7 @@ private slots:
     void inserirUsuario_data();
     void inserirUsuario();
     void bannerFollowsSession();
+    void exportedMenu();
     void headerAboveEntries();
     void withoutTray();
 };
@@ -72,26 +77,26 @@ private slots:
 void TestTrayMenu::entries_data()
 {
     QTest::addColumn<bool>("loggedOn");
-    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("Comunicador, logged off: logon dialog") << false << " Comunicador" << "offline,logon";
-    QTest::newRow("Comunicador, logged on: communicator") << true << " Comunicador" << "ANA ON,communicator";
-    QTest::newRow("CONECTADO, logged off: last pair") << false << "CONECTADO" << "ANA ON";
-    QTest::newRow("AUSENTE") << true << "AUSENTE" << "ANA AU";
-    QTest::newRow("OCUPADO") << true << "OCUPADO" << "ANA OC";
-    QTest::newRow("INVISÍVEL") << true << "INVISÍVEL" << "ANA IN";
-    QTest::newRow("AUSENTE, logged off: last pair as Away") << false << "AUSENTE" << "ANA AU";
-    QTest::newRow("DESCONECTADO") << true << "DESCONECTADO" << "offline";
-    QTest::newRow("Créditos") << true << " Créditos" << "ANA ON,credits";
-    QTest::newRow("Manual") << true << " Manual" << "ANA ON";
-    QTest::newRow("Fechar Aplicativo") << true << " Fechar Aplicativo" << "offline";
+    QTest::newRow("Comunicador, logged off: logon dialog") << false << "MenuComunicador" << "offline,logon";
+    QTest::newRow("Comunicador, logged on: communicator") << true << "MenuComunicador" << "ANA ON,communicator";
+    QTest::newRow("CONECTADO, logged off: last pair") << false << "PopMenuConectado" << "ANA ON";
+    QTest::newRow("AUSENTE") << true << "PopMenuAusente" << "ANA AU";
+    QTest::newRow("OCUPADO") << true << "PopMenuOcupado" << "ANA OC";
+    QTest::newRow("INVISÍVEL") << true << "PopMenuInvisivel" << "ANA IN";
+    QTest::newRow("AUSENTE, logged off: last pair as Away") << false << "PopMenuAusente" << "ANA AU";
+    QTest::newRow("DESCONECTADO") << true << "PopMenuDesconectado" << "offline";
+    QTest::newRow("Créditos") << true << "MenuCreditos" << "ANA ON,credits";
+    QTest::newRow("Manual") << true << "MenuManual" << "ANA ON";
+    QTest::newRow("Fechar Aplicativo") << true << "MenuFechar" << "offline";
 }
 
 void TestTrayMenu::entries()
 {
     QFETCH(bool, loggedOn);
-    QFETCH(QString, caption);
+    QFETCH(QString, name);
     QFETCH(QString, expected);
 
     FakeMailslotNetwork network;
@@ -105,15 +110,18 @@ void TestTrayMenu::entries()
     // Driven as the user does: the menu from the tray, then the entry.
     emit a.tray().menuRequested(QPoint(40, 40));
     QVERIFY(a.station().FormMain().oPopUpMenu()->isVisible());
-    QAction* action = entry(a.station().FormMain(), caption);
+    QAction* action = entry(a.station().FormMain(), qPrintable(name));
     QVERIFY(action);
     QVERIFY(action->isEnabled());
     a.station().FormMain().oPopUpMenu()->close();
     action->trigger();
 
     QCOMPARE(state(a), expected);
-    QCOMPARE(ended.count(), caption == QLatin1String(" Fechar Aplicativo") ? 1 : 0);
-    if (caption == QLatin1String(" Manual"))
+    // The status entries show which one is current, where the desktop draws them.
+    if (name.startsWith(QLatin1String("PopMenu")))
+        QCOMPARE(action->isChecked(), a.com().EstaConectado() != (name == QLatin1String("PopMenuDesconectado")));
+    QCOMPARE(ended.count(), name == QLatin1String("MenuFechar") ? 1 : 0);
+    if (name == QLatin1String("MenuManual"))
         QCOMPARE(a.opener().opened(), QStringList { a.installDir() + QStringLiteral("help/index.html") });
     else
         QVERIFY(a.opener().opened().isEmpty());
@@ -129,6 +137,7 @@ void TestTrayMenu::openRequests_data()
     QTest::newRow("logged on: show, hide, show")
         << true << strings({ "ANA ON,communicator", "ANA ON", "ANA ON,communicator" });
     QTest::newRow("logged off: the logon dialog") << false << strings({ "offline,logon" });
+    QTest::newRow("logged off, asked again: the same dialog") << false << strings({ "offline,logon", "offline,logon" });
 }
 
 void TestTrayMenu::openRequests()
@@ -141,12 +150,19 @@ void TestTrayMenu::openRequests()
     a.setting(QStringLiteral("SETUP"), QStringLiteral("EXIBIR_JANELA"), SettingBoolean, false);
     if (loggedOn)
         a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));
+    QString typed;
     for (const QString& expected : afterEach) {
         emit a.tray().openRequested();
         QCOMPARE(state(a), expected);
+        // What the user types survives a second request.
+        if (a.station().FormLogon().isVisible()) {
+            QTest::keyClicks(a.station().FormLogon().ComboUsuario()->lineEdit(), QStringLiteral("ze"));
+            typed += QStringLiteral("ZE");
+        }
     }
     if (a.station().FormLogon().isVisible()) {
         QVERIFY(a.station().FormLogon().isModal());
+        QCOMPARE(a.station().FormLogon().ComboUsuario()->currentText(), typed);
         a.station().FormLogon().reject();
     }
 }
@@ -159,6 +175,8 @@ void TestTrayMenu::splashMakesTrayDeaf()
     emit a.tray().openRequested();
     emit a.tray().menuRequested(QPoint(5, 5));
     QVERIFY(!a.station().FormMain().oPopUpMenu()->isVisible());
+    // A desktop that draws the menu can open it meanwhile: its entries are deaf too.
+    entry(a.station().FormMain(), "MenuComunicador")->trigger();
     QCOMPARE(state(a), QStringLiteral("offline"));
 
     // Once the checks are over the same events are heard.
@@ -191,6 +209,7 @@ void TestTrayMenu::inserirUsuario_data()
                                                            << strings({ "ANA", "CARLA", "ZECA" });
     QTest::newRow("accented letters too") << QVariant(QStringLiteral("zé")) << strings({ "ANA", "ZÉ", "ZECA" });
     QTest::newRow("already known") << QVariant(QStringLiteral("ana")) << strings({ "ANA", "ZECA" });
+    QTest::newRow("a pasted TAB is dropped") << QVariant(QStringLiteral("bia\tna")) << strings({ "ANA", "BIANA", "ZECA" });
     QTest::newRow("empty") << QVariant(QString()) << strings({ "ANA", "ZECA" });
     QTest::newRow("cancelled") << QVariant() << strings({ "ANA", "ZECA" });
 }
@@ -208,7 +227,7 @@ void TestTrayMenu::inserirUsuario()
     a.queued().queueText(answer.isNull() ? std::optional<QString>() : answer.toString());
     bool dialogoAberto = false;
     a.prompter().onPrompt = [&] { dialogoAberto = a.tools().DialogoAberto(); };
-    entry(a.station().FormMain(), QStringLiteral("Inserir Usuário"))->trigger();
+    entry(a.station().FormMain(), "PopMenuInsUsuario")->trigger();
 
     QCOMPARE(a.queued().asked().size(), 1);
     QCOMPARE(a.queued().asked().at(0).title, QStringLiteral("Adicionar usuário"));
@@ -245,6 +264,8 @@ void TestTrayMenu::bannerFollowsSession()
     menu->close();
 
     a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));
+    // An XEmbed tray's tip stays the program's name; the banner tells the user.
+    QCOMPARE(a.tray().toolTip(), QStringLiteral("Colloqua"));
     popUp();
     QCOMPARE(menu->bannerText(), QStringLiteral("  COLLOQUA - ANA"));
     QVERIFY(menu->bannerActive());
@@ -252,12 +273,44 @@ void TestTrayMenu::bannerFollowsSession()
     menu->close();
 
     // Logging off keeps the name; only the colour changes.
-    entry(a.station().FormMain(), QStringLiteral("DESCONECTADO"))->trigger();
+    entry(a.station().FormMain(), "PopMenuDesconectado")->trigger();
     popUp();
     QCOMPARE(menu->bannerText(), QStringLiteral("  COLLOQUA - ANA"));
     QVERIFY(!menu->bannerActive());
     QCOMPARE(painted().rgb(), menu->palette().color(QPalette::Active, QPalette::Mid).rgb());
     menu->close();
+}
+
+void TestTrayMenu::exportedMenu()
+{
+    FakeMailslotNetwork network;
+    TestStation a(QStringLiteral("pc-a"), network);
+    a.tray().setExportsMenu(true);
+    TFormMain& main = a.station().FormMain();
+    // The host gets the drawn menu's own entries, under the banner text it cannot paint.
+    QMenu* exported = a.tray().contextMenu();
+    QCOMPARE(exported, main.MenuExportado());
+    QCOMPARE(exported->actions().mid(1), main.oPopUpMenu()->actions());
+    QAction* faixa = exported->actions().constFirst();
+    QVERIFY(!faixa->isEnabled());
+    QVERIFY(entry(main, "PopMenuDesconectado")->isChecked());
+
+    a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));
+    QCOMPARE(faixa->text(), QStringLiteral("COLLOQUA - ANA"));
+    QCOMPARE(a.tray().toolTip(), QStringLiteral("COLLOQUA - ANA"));
+    QVERIFY(entry(main, "PopMenuConectado")->isChecked());
+    // Changed from the communicator's own status menu: the check follows the station.
+    a.com().PopupMenuStatus()->actions().at(2)->trigger();
+    QVERIFY(entry(main, "PopMenuOcupado")->isChecked());
+    a.com().Desconectar();
+    QVERIFY(entry(main, "PopMenuDesconectado")->isChecked());
+    // A status that cannot be taken (no last user to log on with) is not ticked either.
+    a.setting(QStringLiteral("SETUP"), QStringLiteral("LAST_USER"), SettingString, QString());
+    entry(main, "PopMenuAusente")->trigger();
+    QVERIFY(!a.com().EstaConectado());
+    QVERIFY(entry(main, "PopMenuDesconectado")->isChecked());
+    // Logging off keeps the name, as the drawn banner does.
+    QCOMPARE(faixa->text(), QStringLiteral("COLLOQUA - ANA"));
 }
 
 void TestTrayMenu::headerAboveEntries()
@@ -305,11 +358,9 @@ void TestTrayMenu::withoutTray()
     QMenu* menu = main.MenuSemBandeja();
     QVERIFY(menu);
     QVERIFY(a.com().menuBar()->actions().contains(menu->menuAction()));
-    QStringList captions;
-    for (const QAction* action : menu->actions())
-        captions.append(action->isSeparator() ? QStringLiteral("-") : action->text().section(QLatin1Char('\t'), 0, 0));
-    QCOMPARE(captions, (strings({ " Estado Atual", "-", " Manual", " Créditos", "-", " Fechar Aplicativo" })));
-    entry(main, QStringLiteral("CONECTADO"))->trigger();
+    // The tray's own commands, not copies.
+    QCOMPARE(names(menu), (strings({ "MenuOperacao", "", "MenuManual", "MenuCreditos", "", "MenuFechar" })));
+    entry(main, "PopMenuConectado")->trigger();
     QCOMPARE(a.com().EstaConectado(), false); // no last pair yet
     a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));
 
