@@ -40,10 +40,8 @@ class TestOutgoingMessage final : public QObject
     Q_OBJECT
 
 private slots:
-    void nothingToSend_data();
-    void nothingToSend();
-    void framesInListOrder_data();
-    void framesInListOrder();
+    void plan_data();
+    void plan();
     void sentText_data();
     void sentText();
     void recipients_data();
@@ -52,72 +50,58 @@ private slots:
     void tooltip();
 };
 
-void TestOutgoingMessage::nothingToSend_data()
+void TestOutgoingMessage::plan_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QStringList>("frames");
     QTest::addColumn<QString>("warning");
 
-    const QStringList one { QStringLiteral("BRUNO (pc-b)") };
+    const QStringList ticked { QStringLiteral("BRUNO (pc-b)") };
+    const QStringList unticked { QStringLiteral("-BRUNO (pc-b)") };
+    const QStringList none;
     const QString empty = QStringLiteral("Mensagem vazia!");
     const QString notChosen = QStringLiteral("Não foi selecionado destinatário!");
     const QString noneGiven = QStringLiteral("Não foi informado destinatário!");
-    QTest::newRow("empty text, empty list") << QString() << QStringList() << false << noneGiven;
-    QTest::newRow("text, empty list") << QStringLiteral("oi") << QStringList() << false << noneGiven;
-    QTest::newRow("empty text, one ticked") << QString() << one << true << empty;
-    QTest::newRow("blanks and line breaks only, one ticked") << QStringLiteral("  \n \t \n") << one << true << empty;
-    QTest::newRow("text, none ticked") << QStringLiteral("oi") << one << false << notChosen;
-    QTest::newRow("empty text, none ticked") << QString() << one << false << notChosen;
+    QTest::newRow("empty text, empty list") << QString() << none << none << noneGiven;
+    QTest::newRow("text, empty list") << QStringLiteral("oi") << none << none << noneGiven;
+    QTest::newRow("empty text, one ticked") << QString() << ticked << none << empty;
+    QTest::newRow("blanks and line breaks only, one ticked") << QStringLiteral("  \n \t \n") << ticked << none << empty;
+    QTest::newRow("text, none ticked") << QStringLiteral("oi") << unticked << none << notChosen;
+    QTest::newRow("empty text, none ticked") << QString() << unticked << none << notChosen;
     QTest::newRow("text, the only entry names no computer")
-        << QStringLiteral("oi") << QStringList { QStringLiteral("BRUNO") } << true << noneGiven;
+        << QStringLiteral("oi") << QStringList { QStringLiteral("BRUNO") } << none << noneGiven;
     QTest::newRow("text, the only entry names every computer")
-        << QStringLiteral("oi") << QStringList { QStringLiteral("BRUNO (*)") } << true << noneGiven;
+        << QStringLiteral("oi") << QStringList { QStringLiteral("BRUNO (*)") } << none << noneGiven;
+
+    // FakeClock's time.
+    const QString text = QStringLiteral("reunião às 15h");
+    const QString frame = QStringLiteral("M[ANA|%1|071226143005|4]S[]D[reunião às 15h]");
+    QTest::newRow("two of three ticked, one stamp")
+        << text
+        << QStringList { QStringLiteral("BRUNO (pc-b)"), QStringLiteral("-CARLA (pc-c)"),
+               QStringLiteral("DORA (pc-d)") }
+        << QStringList { QStringLiteral("BRUNO pc-b ") + frame.arg(QStringLiteral("BRUNO")),
+               QStringLiteral("DORA pc-d ") + frame.arg(QStringLiteral("DORA")) }
+        << QString();
+    QTest::newRow("entries without a computer, or for all of them, passed over")
+        << text << QStringList { QStringLiteral("BRUNO"), QStringLiteral("BRUNO (*)"), QStringLiteral("CARLA (pc-c)") }
+        << QStringList { QStringLiteral("CARLA pc-c ") + frame.arg(QStringLiteral("CARLA")) } << QString();
 }
 
-void TestOutgoingMessage::nothingToSend()
+void TestOutgoingMessage::plan()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, entries);
-    QFETCH(bool, checked);
-    QFETCH(QString, warning);
-    QList<ListedRecipient> list;
-    for (const QString& entry : entries)
-        list.append({ entry, checked });
-
-    const OutgoingMessage message = OutgoingMessage::plan(text, list, 5, Me, FakeClock());
-    QVERIFY(!message.sent());
-    QVERIFY(message.frames.isEmpty());
-    QCOMPARE(message.warning, warning);
-}
-
-void TestOutgoingMessage::framesInListOrder_data()
-{
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<QStringList>("frames");
-    // FakeClock's time.
-    const QString head = QStringLiteral("M[ANA|%1|071226143005|4]S[]D[reunião às 15h]");
-    QTest::newRow("two of three ticked, one stamp")
-        << QStringList { QStringLiteral("BRUNO (pc-b)"), QStringLiteral("-CARLA (pc-c)"),
-               QStringLiteral("DORA (pc-d)") }
-        << QStringList { QStringLiteral("BRUNO pc-b ") + head.arg(QStringLiteral("BRUNO")),
-               QStringLiteral("DORA pc-d ") + head.arg(QStringLiteral("DORA")) };
-    QTest::newRow("entries without a computer, or for all of them, passed over")
-        << QStringList { QStringLiteral("BRUNO"), QStringLiteral("BRUNO (*)"), QStringLiteral("CARLA (pc-c)") }
-        << QStringList { QStringLiteral("CARLA pc-c ") + head.arg(QStringLiteral("CARLA")) };
-}
-
-void TestOutgoingMessage::framesInListOrder()
-{
-    QFETCH(QStringList, entries);
     QFETCH(QStringList, frames);
+    QFETCH(QString, warning);
     const FakeClock clock;
-    const OutgoingMessage message
-        = OutgoingMessage::plan(QStringLiteral("reunião às 15h"), listOf(entries), FrameFace::Alegre, Me, clock);
-    QVERIFY(message.sent());
-    QCOMPARE(message.stamp, FrameTimestamp(clock));
+    const OutgoingMessage message = OutgoingMessage::plan(text, listOf(entries), FrameFace::Alegre, Me, clock);
     QCOMPARE(framesOf(message), frames);
-    QCOMPARE(message.warning, QString());
+    QCOMPARE(message.sent(), !frames.isEmpty());
+    QCOMPARE(message.warning, warning);
+    if (message.sent())
+        QCOMPARE(message.stamp, FrameTimestamp(clock));
 }
 
 void TestOutgoingMessage::sentText_data()
