@@ -6,6 +6,7 @@
 #include "imagesets.h"
 #include "paintbackground.h"
 #include "prompter.h"
+#include "recipients.h"
 #include "station.h"
 #include "talmailslot.h"
 #include "tformcomtools.h"
@@ -17,6 +18,7 @@
 #include "tformsendmsg.h"
 #include "usertree.h"
 #include "usertreewidget.h"
+#include "windowplacement.h"
 
 #include <QCloseEvent>
 #include <QCollator>
@@ -37,11 +39,11 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace
 {
 const QString Setup = QStringLiteral("SETUP");
-const QString Posicao = QStringLiteral("POSICAO");
 const QString Titulo = QStringLiteral("  COLLOQUA");
 
 const QColor BorderColour(0, 71, 175);
@@ -432,25 +434,13 @@ void TFormCom::IniciarSessao()
         m_canalPendente
             = settings.readString(Setup, QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), QString());
 
-    struct Placement
-    {
-        QWidget* window;
-        const char* prefix;
-        int top, left, width, height;
-    };
-    const Placement placements[] = {
-        { this, "WNDCOM_", 10, 10, 190, 346 },
-        { &m_station.FormSendMSG(), "WNDSEND_", 20, 20, 334, 239 },
-        { &m_station.FormHistMSG(), "WNDHIST_", 30, 30, 554, 267 },
-    };
-    for (const Placement& p : placements) {
-        const QString prefix = QLatin1String(p.prefix);
-        const int top = settings.readInt(Posicao, prefix + QStringLiteral("TOP"), p.top, 0);
-        const int left = settings.readInt(Posicao, prefix + QStringLiteral("LEFT"), p.left, 0);
-        const int width = settings.readInt(Posicao, prefix + QStringLiteral("WIDTH"), p.width, 0);
-        const int height = settings.readInt(Posicao, prefix + QStringLiteral("HEIGHT"), p.height, 0);
-        p.window->move(left, top);
-        p.window->resize(width, height);
+    using Window = WindowPlacement::Window;
+    const std::pair<QWidget*, Window> windows[] = { { this, Window::Communicator },
+        { &m_station.FormSendMSG(), Window::Send }, { &m_station.FormHistMSG(), Window::History } };
+    for (const auto& [window, which] : windows) {
+        const WindowPlacement placement = WindowPlacement::read(settings, which);
+        window->move(placement.position());
+        window->resize(placement.size());
     }
 
     // Known users can be switched to before the first logon of the run.
@@ -677,33 +667,16 @@ void TFormCom::showSendWindow()
 void TFormCom::EnviarParaUsuario(const UserTreeNode& entry)
 {
     TFormSendMSG& send = m_station.FormSendMSG();
-    const UserEntryParts parts = SepararUsuario(entry.text());
-    send.AdicionarDestinatario(UserEntryText(parts.user, parts.computer));
-    // The same user on other computers beside the entry: one message reaches them all.
-    const UserTreeNode* parent = entry.parent();
-    const UserTree& visible = session().visible();
-    const int siblings = parent ? parent->childCount() : visible.topLevelCount();
-    for (int row = 0; row < siblings; ++row) {
-        const UserTreeNode* sibling = parent ? parent->child(row) : visible.topLevel(row);
-        if (!sibling->isUserEntry())
-            continue;
-        const UserEntryParts other = SepararUsuario(sibling->text());
-        if (other.user == parts.user && other.computer != parts.computer)
-            send.AdicionarDestinatario(UserEntryText(other.user, other.computer));
-    }
+    for (const QString& recipient : Recipients::forEntry(session().visible(), entry))
+        send.AdicionarDestinatario(recipient);
     showSendWindow();
 }
 
 void TFormCom::EnviarParaGrupo(const UserTreeNode& group)
 {
     TFormSendMSG& send = m_station.FormSendMSG();
-    for (int row = 0; row < group.childCount(); ++row) {
-        const UserTreeNode* child = group.child(row);
-        if (!child->isUserEntry())
-            continue;
-        const UserEntryParts parts = SepararUsuario(child->text());
-        send.AdicionarDestinatario(UserEntryText(parts.user, parts.computer));
-    }
+    for (const QString& recipient : Recipients::forGroup(group))
+        send.AdicionarDestinatario(recipient);
     showSendWindow();
 }
 
@@ -912,11 +885,8 @@ void TFormCom::showEvent(QShowEvent* event)
 
 void TFormCom::saveGeometrySettings()
 {
-    Settings& settings = m_station.FormComTools().settings();
-    settings.WriteSetting(Posicao, QStringLiteral("WNDCOM_TOP"), SettingInteger, pos().y());
-    settings.WriteSetting(Posicao, QStringLiteral("WNDCOM_LEFT"), SettingInteger, pos().x());
-    settings.WriteSetting(Posicao, QStringLiteral("WNDCOM_WIDTH"), SettingInteger, width());
-    settings.WriteSetting(Posicao, QStringLiteral("WNDCOM_HEIGHT"), SettingInteger, height());
+    WindowPlacement::of(pos(), size())
+        .write(m_station.FormComTools().settings(), WindowPlacement::Window::Communicator);
 }
 
 void TFormCom::closeEvent(QCloseEvent* event)

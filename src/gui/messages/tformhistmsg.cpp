@@ -12,6 +12,7 @@
 #include "tformcom.h"
 #include "tformcomtools.h"
 #include "usertree.h"
+#include "windowplacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,7 +32,6 @@
 
 namespace
 {
-const QString Posicao = QStringLiteral("POSICAO");
 const QString Setup = QStringLiteral("SETUP");
 
 const QColor FrameBlue(0, 0, 160);
@@ -458,11 +458,7 @@ void TFormHistMSG::resizeEvent(QResizeEvent* event)
 void TFormHistMSG::closeEvent(QCloseEvent* event)
 {
     m_station.FormComTools().guarded([this] {
-        Settings& settings = m_station.FormComTools().settings();
-        settings.WriteSetting(Posicao, QStringLiteral("WNDHIST_TOP"), SettingInteger, pos().y());
-        settings.WriteSetting(Posicao, QStringLiteral("WNDHIST_LEFT"), SettingInteger, pos().x());
-        settings.WriteSetting(Posicao, QStringLiteral("WNDHIST_WIDTH"), SettingInteger, width());
-        settings.WriteSetting(Posicao, QStringLiteral("WNDHIST_HEIGHT"), SettingInteger, height());
+        WindowPlacement::of(pos(), size()).write(m_station.FormComTools().settings(), WindowPlacement::Window::History);
     });
     event->accept();
 }

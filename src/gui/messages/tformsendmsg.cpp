@@ -1,10 +1,10 @@
 #include "tformsendmsg.h"
 
-#include "ansi.h"
 #include "communicatorsession.h"
 #include "deliverywatch.h"
 #include "frame.h"
 #include "imagesets.h"
+#include "outgoingmessage.h"
 #include "paintbackground.h"
 #include "station.h"
 #include "talmailslot.h"
@@ -14,6 +14,7 @@
 #include "torbchecklistbox.h"
 #include "usertree.h"
 #include "usertreewidget.h"
+#include "windowplacement.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -37,7 +38,6 @@
 
 namespace
 {
-const QString Posicao = QStringLiteral("POSICAO");
 const QString Enviar = QStringLiteral("ENVIAR");
 
 const QColor BorderColour(0, 71, 175);
@@ -59,13 +59,6 @@ bool isEnter(int key)
 bool isRefusedChar(const QString& typed)
 {
     return typed == QLatin1String("[") || typed == QLatin1String("]") || typed == QLatin1String("|");
-}
-
-// The recipient's user name: the entry text before its first "(".
-QString recipientUser(const QString& entry)
-{
-    const qsizetype open = entry.indexOf(QLatin1Char('('));
-    return TrimBlanks(open >= 0 ? entry.left(open) : entry);
 }
 } // namespace
 
@@ -296,13 +289,11 @@ void TFormSendMSG::RemoverDesconectado(const QString& entry)
 
 bool TFormSendMSG::CarregarUsuarios()
 {
-    TFormCom& com = m_station.FormCom();
-    if (com.session().master().isEmpty())
+    CommunicatorSession& session = m_station.FormCom().session();
+    if (session.master().isEmpty())
         return false;
-    for (const UserTreeNode* node : com.session().visible().nodes()) {
-        if (node->isUserEntry())
-            AdicionarDestinatario(node->text());
-    }
+    for (const QString& entry : Recipients::everyoneShown(session.visible()))
+        AdicionarDestinatario(entry);
     return true;
 }
 
@@ -322,62 +313,42 @@ void TFormSendMSG::PrepararNovaMensagem()
 
 bool TFormSendMSG::EnviarMensagem()
 {
-    // Lines travel joined by blanks: a frame is one line.
-    QString joined;
-    const QStringList lines = m_memoMsg->toPlainText().split(QLatin1Char('\n'));
-    for (const QString& line : lines)
-        joined += QLatin1Char(' ') + line;
-    const QString text = TrimBlanks(joined);
-
     TFormCom& com = m_station.FormCom();
-    TFormComTools& tools = m_station.FormComTools();
-    bool sent = false;
-    if (!text.isEmpty()) {
-        const QString stamp = FrameTimestamp(m_station.clock());
-        for (int row = 0; row < m_chLBoxDestino->count(); ++row) {
-            if (!m_chLBoxDestino->Checked(row))
-                continue;
-            const UserEntryParts parts = SepararUsuario(m_chLBoxDestino->item(row)->text());
-            // "*" addresses every computer of the channel, and no name addresses none: such an
-            // entry can only come from a bad announcement, and a private message must not go
-            // to everybody.
-            if (parts.computer.isEmpty() || parts.computer == QLatin1String("*"))
-                continue;
-            const QString frame = BuildTextFrame(com.UsuarioAtual(), parts.user, stamp, m_indiceFace, text);
-            com.ALMailSlot1().SendTo(parts.computer, frame);
-            tools.history().AppendSent(frame);
-            m_station.FormHistMSG().Entregas().Aguardar(com.UsuarioAtual(), parts.user, parts.computer, stamp);
-            sent = true;
-        }
-    }
-    if (sent) {
-        m_memoMsg->clear();
-        Settings& settings = tools.settings();
-        if (settings.readBool(Enviar, QStringLiteral("EMITIR_SOM"), true, true))
-            tools.PlayNotificationSound(2);
-        if (settings.readBool(Enviar, QStringLiteral("EXIBIR_MSG"), true, false)) {
-            TFormHistMSG& hist = m_station.FormHistMSG();
-            hist.show();
-            hist.setTopmost(true);
-            hist.DefinirAba(TFormHistMSG::Enviadas);
-            hist.AtualizarLista();
-            com.AtualizarIconeBandeja(false);
-        }
-        return true;
+    const QString me = com.UsuarioAtual();
+    const OutgoingMessage message
+        = OutgoingMessage::plan(m_memoMsg->toPlainText(), listedRecipients(), m_indiceFace, me, m_station.clock());
+    if (!message.sent()) {
+        MostrarAviso(message.warning);
+        return false;
     }
 
-    // The last choice wins: a missing recipient is told before an empty text.
-    QString warning;
-    if (text.isEmpty())
-        warning = tr("Mensagem vazia!");
-    if (m_chLBoxDestino->count() > 0 && !m_chLBoxDestino->AnyChecked())
-        warning = tr("Não foi selecionado destinatário!");
-    if (m_chLBoxDestino->count() == 0)
-        warning = tr("Não foi informado destinatário!");
-    if (warning.isEmpty())
-        warning = tr("Não foi informado destinatário!");
-    MostrarAviso(warning);
-    return false;
+    TFormComTools& tools = m_station.FormComTools();
+    for (const OutgoingMessage::Frame& frame : message.frames) {
+        com.ALMailSlot1().SendTo(frame.computer, frame.text);
+        tools.history().AppendSent(frame.text);
+        m_station.FormHistMSG().Entregas().Aguardar(me, frame.user, frame.computer, message.stamp);
+    }
+    m_memoMsg->clear();
+    Settings& settings = tools.settings();
+    if (settings.readBool(Enviar, QStringLiteral("EMITIR_SOM"), true, true))
+        tools.PlayNotificationSound(2);
+    if (settings.readBool(Enviar, QStringLiteral("EXIBIR_MSG"), true, false)) {
+        TFormHistMSG& hist = m_station.FormHistMSG();
+        hist.show();
+        hist.setTopmost(true);
+        hist.DefinirAba(TFormHistMSG::Enviadas);
+        hist.AtualizarLista();
+        com.AtualizarIconeBandeja(false);
+    }
+    return true;
+}
+
+QList<ListedRecipient> TFormSendMSG::listedRecipients() const
+{
+    QList<ListedRecipient> list;
+    for (int row = 0; row < m_chLBoxDestino->count(); ++row)
+        list.append({ m_chLBoxDestino->item(row)->text(), m_chLBoxDestino->Checked(row) });
+    return list;
 }
 
 void TFormSendMSG::MenuCarregarUsuariosClick()
@@ -487,13 +458,7 @@ void TFormSendMSG::AtualizarIconesPainel()
 
 void TFormSendMSG::AtualizarDicaDestinatarios()
 {
-    QString dica;
-    for (const QString& entry : m_chLBoxDestino->CheckedItems()) {
-        const QString user = recipientUser(entry);
-        if (dica.contains(user))
-            continue;
-        dica += (dica.isEmpty() ? tr("Destino:") : QStringLiteral(",")) + QLatin1Char('\n') + user;
-    }
+    const QString dica = Recipients::tooltip(listedRecipients());
     m_dicaDestinatarios = dica;
     // Names are plain text, whatever markup they look like.
     const QString shown = dica.isEmpty() ? QString() : Qt::convertFromPlainText(dica, Qt::WhiteSpaceNormal);
@@ -533,19 +498,13 @@ void TFormSendMSG::OcultarAviso()
 
 void TFormSendMSG::AvisarCaracteresPerdidos()
 {
-    // Frames and history files are Windows-1252: what it lacks travels as "?".
-    QStringList missing = Ansi::missingCharacters(m_memoMsg->toPlainText());
-    if (missing.isEmpty()) {
+    const QString warning = OutgoingMessage::lostCharactersWarning(m_memoMsg->toPlainText());
+    if (warning.isEmpty()) {
         if (m_avisoCaracteres)
             OcultarAviso();
         return;
     }
-    constexpr qsizetype MaxListed = 10;
-    if (missing.size() > MaxListed) {
-        missing.resize(MaxListed);
-        missing.append(QStringLiteral("…"));
-    }
-    MostrarAviso(tr("Serão enviados como \"?\":") + QLatin1Char(' ') + missing.join(QLatin1Char(' ')));
+    MostrarAviso(warning);
     m_avisoCaracteres = true;
 }
 
@@ -583,11 +542,7 @@ void TFormSendMSG::closeEvent(QCloseEvent* event)
     MenuRemoverTodosClick();
     DefinirAlturaPainel(AlturaContraida);
     m_station.FormComTools().guarded([this] {
-        Settings& settings = m_station.FormComTools().settings();
-        settings.WriteSetting(Posicao, QStringLiteral("WNDSEND_TOP"), SettingInteger, pos().y());
-        settings.WriteSetting(Posicao, QStringLiteral("WNDSEND_LEFT"), SettingInteger, pos().x());
-        settings.WriteSetting(Posicao, QStringLiteral("WNDSEND_WIDTH"), SettingInteger, width());
-        settings.WriteSetting(Posicao, QStringLiteral("WNDSEND_HEIGHT"), SettingInteger, height());
+        WindowPlacement::of(pos(), size()).write(m_station.FormComTools().settings(), WindowPlacement::Window::Send);
     });
     event->accept();
 }

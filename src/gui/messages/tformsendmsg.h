@@ -15,6 +15,7 @@ class QStackedWidget;
 class QToolButton;
 class Station;
 class TOrbCheckListBox;
+struct ListedRecipient;
 
 // The send-message window: a text, the face it goes with and the checked recipients, each an
 // entry of the user tree ("ana (pc-02)"). Created once and only hidden when closed.
@@ -115,6 +116,8 @@ private:
     void TrocarImagem(int face);
     void DefinirAlturaPainel(int height);
     void AtualizarIconesPainel();
+    // The list as the recipient rules take it: every entry in list order with its mark.
+    QList<ListedRecipient> listedRecipients() const;
     void MostrarAviso(const QString& text);
     void OcultarAviso();
     // Names the characters of the text that cannot travel, or takes that warning away.

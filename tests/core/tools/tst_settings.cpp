@@ -2,6 +2,7 @@
 #include "settingkeys.h"
 #include "settings.h"
 #include "temphome.h"
+#include "windowplacement.h"
 
 #include <QDir>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include <limits>
 
 Q_DECLARE_METATYPE(SettingValue)
+Q_DECLARE_METATYPE(WindowPlacement::Window)
 
 namespace
 {
@@ -298,6 +300,46 @@ private slots:
         QCOMPARE(
             settings.readString(setup(), QStringLiteral("DEFAULT_STATUS"), QString(), QString()), QStringLiteral("ON"));
         QCOMPARE(settings.readInt(QStringLiteral("BACKUP"), QStringLiteral("BACKUP_DELAY"), 100, 100), 30);
+    }
+
+    void windowPlacement_data()
+    {
+        QTest::addColumn<WindowPlacement::Window>("window");
+        QTest::addColumn<QByteArray>("stored"); // empty: no colloqua.ini
+        QTest::addColumn<QList<int>>("placement"); // top, left, width, height
+        using Window = WindowPlacement::Window;
+        const QByteArray other("[SETUP]\r\nDEFAULT_USER=ANA\r\n");
+        QTest::newRow("communicator defaults") << Window::Communicator << other << QList<int> { 10, 10, 190, 346 };
+        QTest::newRow("send defaults") << Window::Send << other << QList<int> { 20, 20, 334, 239 };
+        QTest::newRow("history defaults") << Window::History << other << QList<int> { 30, 30, 554, 267 };
+        QTest::newRow("stored, one key missing")
+            << Window::History << QByteArray("[POSICAO]\r\nWNDHIST_TOP=5\r\nWNDHIST_LEFT=-7\r\nWNDHIST_WIDTH=600\r\n")
+            << QList<int> { 5, -7, 600, 267 };
+        QTest::newRow("no settings file") << Window::Send << QByteArray() << QList<int> { 0, 0, 0, 0 };
+    }
+
+    void windowPlacement()
+    {
+        QFETCH(WindowPlacement::Window, window);
+        QFETCH(QByteArray, stored);
+        QFETCH(QList<int>, placement);
+        TempHome home;
+        if (!stored.isEmpty())
+            home.write(Ini, stored);
+        const WindowPlacement read = WindowPlacement::read(Settings(home.home()), window);
+        QCOMPARE((QList<int> { read.top, read.left, read.width, read.height }), placement);
+    }
+
+    void windowPlacementWrittenInOrder()
+    {
+        TempHome home;
+        Settings settings(home.home());
+        WindowPlacement::of(QPoint(-7, 5), QSize(600, 300)).write(settings, WindowPlacement::Window::History);
+        QCOMPARE(home.read(Ini),
+            QByteArray("[POSICAO]\r\nWNDHIST_TOP=5\r\nWNDHIST_LEFT=-7\r\nWNDHIST_WIDTH=600\r\nWNDHIST_HEIGHT=300\r\n"));
+        const WindowPlacement read = WindowPlacement::read(settings, WindowPlacement::Window::History);
+        QCOMPARE(read.position(), QPoint(-7, 5));
+        QCOMPARE(read.size(), QSize(600, 300));
     }
 
     void keyTableIsConsistent()

@@ -112,18 +112,15 @@ class TestTFormSendMSG final : public QObject
 private slots:
     void checkListSortedWithCompanions();
     void addingEntries();
-    void sendWarnings_data();
-    void sendWarnings();
+    void nothingToSendKeepsWindowOpen();
     void twoOfThreeChecked();
-    void sentText_data();
-    void sentText();
+    void lostCharactersWarnedThenSent();
     void faceChoice_data();
     void faceChoice();
     void soundAndHistoryAfterSend_data();
     void soundAndHistoryAfterSend();
     void closeEmptiesRecipientsAndKeepsText();
-    void tooltip_data();
-    void tooltip();
+    void tooltipFollowsMarks();
     void removerDesconectado_data();
     void removerDesconectado();
     void typedKeys_data();
@@ -177,36 +174,11 @@ void TestTFormSendMSG::addingEntries()
     QCOMPARE(send.DicaDestinatarios(), QStringLiteral("Destino:\nANA,\nCARLA"));
 }
 
-void TestTFormSendMSG::sendWarnings_data()
+// The warnings themselves: tst_outgoingmessage.
+void TestTFormSendMSG::nothingToSendKeepsWindowOpen()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<bool>("checked");
-    QTest::addColumn<QString>("warning");
-
-    const QStringList one { QStringLiteral("BRUNO (pc-b)") };
-    const QString empty = QStringLiteral("Mensagem vazia!");
-    const QString notChosen = QStringLiteral("Não foi selecionado destinatário!");
-    const QString noneGiven = QStringLiteral("Não foi informado destinatário!");
-    QTest::newRow("empty text, empty list") << QString() << QStringList() << false << noneGiven;
-    QTest::newRow("text, empty list") << QStringLiteral("oi") << QStringList() << false << noneGiven;
-    QTest::newRow("empty text, one ticked") << QString() << one << true << empty;
-    QTest::newRow("blanks and line breaks only, one ticked") << QStringLiteral("  \n \t \n") << one << true << empty;
-    QTest::newRow("text, none ticked") << QStringLiteral("oi") << one << false << notChosen;
-    QTest::newRow("empty text, none ticked") << QString() << one << false << notChosen;
-    QTest::newRow("text, the only entry names no computer")
-        << QStringLiteral("oi") << QStringList { QStringLiteral("BRUNO") } << true << noneGiven;
-    QTest::newRow("text, the only entry names every computer")
-        << QStringLiteral("oi") << QStringList { QStringLiteral("BRUNO (*)") } << true << noneGiven;
-}
-
-void TestTFormSendMSG::sendWarnings()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, entries);
-    QFETCH(bool, checked);
-    QFETCH(QString, warning);
-
+    const QString text = QStringLiteral("oi");
+    const QString warning = QStringLiteral("Não foi selecionado destinatário!");
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
     Listener everyone(network, QStringLiteral("pc-b"));
@@ -216,9 +188,8 @@ void TestTFormSendMSG::sendWarnings()
     logOn(a);
     TFormSendMSG& send = a.station().FormSendMSG();
     send.show();
-    for (const QString& recipient : entries)
-        send.AdicionarDestinatario(recipient);
-    send.ChLBoxDestino()->setAllChecked(checked);
+    send.AdicionarDestinatario(QStringLiteral("BRUNO (pc-b)"));
+    send.ChLBoxDestino()->setAllChecked(false);
     send.MemoMsg()->setPlainText(text);
 
     // "Enviar e Fechar" with nothing to send leaves the window open with its warning.
@@ -292,29 +263,12 @@ void TestTFormSendMSG::twoOfThreeChecked()
     QCOMPARE(send.Aviso(), QString());
 }
 
-void TestTFormSendMSG::sentText_data()
+// The rest of what becomes of a typed text: tst_outgoingmessage.
+void TestTFormSendMSG::lostCharactersWarnedThenSent()
 {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("warning"); // shown before sending
-    QTest::addColumn<QString>("sent");
-    QTest::newRow("lines joined, ends trimmed")
-        << QStringLiteral("  olá\nmundo  ") << QString() << QStringLiteral("olá mundo");
-    QTest::newRow("empty line keeps its blank") << QStringLiteral("a\n\nb") << QString() << QStringLiteral("a  b");
-    QTest::newRow("trailing line breaks") << QStringLiteral("fim\n\n\n") << QString() << QStringLiteral("fim");
-    QTest::newRow("markup stays text") << QStringLiteral("<b>oi</b> &amp;") << QString()
-                                       << QStringLiteral("<b>oi</b> &amp;");
-    // Pasted, not typed: the frame still cannot be split by them.
-    QTest::newRow("frame delimiters pasted") << QStringLiteral("a]D[b|c") << QString() << QStringLiteral("aDbc");
-    QTest::newRow("characters Windows-1252 lacks")
-        << QStringLiteral("ok ✓ Жж 😀 ✓ ç?") << QStringLiteral("Serão enviados como \"?\": ✓ Ж ж 😀")
-        << QStringLiteral("ok ? ?? ?? ? ç?");
-}
-
-void TestTFormSendMSG::sentText()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, warning);
-    QFETCH(QString, sent);
+    const QString typed = QStringLiteral("ok ✓ Жж 😀 ✓ ç?");
+    const QString warning = QStringLiteral("Serão enviados como \"?\": ✓ Ж ж 😀");
+    const QString sent = QStringLiteral("ok ? ?? ?? ? ç?");
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
     Listener b(network, QStringLiteral("pc-b"));
@@ -469,34 +423,12 @@ void TestTFormSendMSG::closeEmptiesRecipientsAndKeepsText()
     QVERIFY(!send.SButContrair()->isVisible());
 }
 
-void TestTFormSendMSG::tooltip_data()
+// The tooltip's rule: tst_outgoingmessage.
+void TestTFormSendMSG::tooltipFollowsMarks()
 {
-    QTest::addColumn<QStringList>("ticked");
-    QTest::addColumn<QStringList>("unticked");
-    QTest::addColumn<QString>("tooltip");
-    QTest::newRow("nobody") << QStringList() << QStringList { QStringLiteral("ANA (pc-a)") } << QString();
-    QTest::newRow("one") << QStringList { QStringLiteral("ANA (pc-a)") } << QStringList()
-                         << QStringLiteral("Destino:\nANA");
-    QTest::newRow("unticked left out")
-        << QStringList { QStringLiteral("ANA (pc-a)"), QStringLiteral("CARLA (pc-c)") }
-        << QStringList { QStringLiteral("BRUNO (pc-b)") } << QStringLiteral("Destino:\nANA,\nCARLA");
-    QTest::newRow("same user on two computers")
-        << QStringList { QStringLiteral("BRUNO (pc-b)"), QStringLiteral("BRUNO (pc-c)") } << QStringList()
-        << QStringLiteral("Destino:\nBRUNO");
-    // RUNO sorts after BRUNO and is found inside it.
-    QTest::newRow("name inside an earlier name")
-        << QStringList { QStringLiteral("RUNO (pc-r)"), QStringLiteral("BRUNO (pc-b)") } << QStringList()
-        << QStringLiteral("Destino:\nBRUNO");
-    QTest::newRow("earlier name inside a later one")
-        << QStringList { QStringLiteral("ANA (pc-a)"), QStringLiteral("MARIANA (pc-m)") } << QStringList()
-        << QStringLiteral("Destino:\nANA,\nMARIANA");
-}
-
-void TestTFormSendMSG::tooltip()
-{
-    QFETCH(QStringList, ticked);
-    QFETCH(QStringList, unticked);
-    QFETCH(QString, tooltip);
+    const QStringList ticked { QStringLiteral("ANA (pc-a)"), QStringLiteral("CARLA (pc-c)") };
+    const QStringList unticked { QStringLiteral("BRUNO (pc-b)") };
+    const QString tooltip = QStringLiteral("Destino:\nANA,\nCARLA");
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
     TFormSendMSG& send = a.station().FormSendMSG();
