@@ -349,6 +349,20 @@ private slots:
         QCOMPARE(duplicates.size(), told ? 1 : 0);
     }
 
+    // A sender that always writes DGM_ID 0 loses nothing; an exact copy is still kept once.
+    void reusedIdWithOtherBytesIsKept()
+    {
+        Station beta(QStringLiteral("beta"));
+        QVERIFY(beta.backend.create(Channel));
+        Peer peer;
+        for (const char* data : { "one", "two", "one", "end" })
+            peer.send(datagram(QStringLiteral("PEER"), QStringLiteral("BETA"), Channel, data,
+                          NetbiosDatagram::DirectUnique, 0),
+                beta.address());
+        QTRY_COMPARE(beta.backend.info().count, 3);
+        QCOMPARE(readAll(beta.backend), (QList<QByteArray> { "one", "two", "end" }));
+    }
+
     void ownNameFromAnotherMachineIsTold()
     {
         Station beta(QStringLiteral("beta"));
