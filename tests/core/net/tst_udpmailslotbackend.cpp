@@ -11,6 +11,7 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 namespace
@@ -388,8 +389,9 @@ private slots:
 
     void learntAddressesExpire()
     {
-        qint64 now = 0;
-        Station beta(QStringLiteral("beta"), stationConfig(Loopback::nextAddress()), [&now] { return now; });
+        // Read by the reader thread too.
+        std::atomic<qint64> now { 0 };
+        Station beta(QStringLiteral("beta"), stationConfig(Loopback::nextAddress()), [&now] { return now.load(); });
         QVERIFY(beta.backend.create(Channel));
         Peer peer;
         for (const char* name : { "GONE", "LEFT" })
