@@ -7,7 +7,6 @@
 #include "udpmailslotbackend.h"
 #include "usertree.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QMap>
 #include <QTimer>
@@ -48,9 +47,8 @@ int runWho(const QStringList& args, CliStreams& io)
             return ExitUsage;
         }
     }
-    // A name of its own, so that the stations' trees keep it apart from the people.
-    const QString user
-        = userText ? userText->toUpper() : QStringLiteral("CLI-%1").arg(QCoreApplication::applicationPid());
+    // The same name at every run: the stations' trees keep one entry for it, not one per run.
+    const QString user = userText ? userText->toUpper() : NetOptions::stableUserName();
     if (!rest.isEmpty()) {
         io.err << Prefix << "unexpected argument \"" << rest.first() << "\"\n";
         return ExitUsage;
@@ -108,6 +106,11 @@ int runWho(const QStringList& args, CliStreams& io)
 const CliRegistration registration({ QStringLiteral("who"),
     QStringLiteral("who ") + NetOptions::usage() + QStringLiteral(" [--timeout S] [--user NAME]"),
     QStringLiteral("Announce an invisible presence on the channel and list the stations that answer within S "
-                   "seconds (2 by default), one line each: USER (computer) STATUS."),
+                   "seconds (2 by default), one line each: USER (computer) STATUS. It announces itself as your "
+                   "login name in capitals (characters a user name cannot hold written \"-\") on this computer "
+                   "(the host name, or --computer), the same at every run, so the stations' trees keep one entry "
+                   "for it, shown offline once it has left; --user NAME announces another name. Give --user "
+                   "when a station of this computer is logged on under your login name, or the others would "
+                   "see that station go offline."),
     runWho, QStringLiteral("List the stations that answer on a channel.") });
 } // namespace

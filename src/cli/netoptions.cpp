@@ -1,6 +1,7 @@
 #include "netoptions.h"
 
 #include "machineidentity.h"
+#include "namerules.h"
 
 #include <QHostAddress>
 
@@ -43,12 +44,31 @@ std::optional<QString> NetOptions::takeValue(QStringList& args, const QString& n
     return value;
 }
 
+QString NetOptions::stableUserName()
+{
+    QString name = MachineIdentity::userName().toUpper();
+    for (QChar& c : name) {
+        if (NameRules::isForbidden(c) || c.isSpace() || c.category() == QChar::Other_Control)
+            c = QLatin1Char('-');
+    }
+    return name;
+}
+
 std::optional<NetOptions> NetOptions::parse(
     const QStringList& args, QStringList& rest, QTextStream& err, const QString& prefix)
 {
+    NetOptions none;
+    none.computer = MachineIdentity::computerName();
+    return parse(args, rest, err, prefix, none);
+}
+
+std::optional<NetOptions> NetOptions::parse(
+    const QStringList& args, QStringList& rest, QTextStream& err, const QString& prefix, const NetOptions& defaults)
+{
     rest = args;
-    NetOptions options;
+    NetOptions options = defaults;
     QStringList values(Flags.size());
+    QList<bool> given(Flags.size(), false);
     for (qsizetype f = 0; f < Flags.size(); ++f) {
         bool missing = false;
         const std::optional<QString> value = takeValue(rest, Flags.at(f), missing);
@@ -57,25 +77,29 @@ std::optional<NetOptions> NetOptions::parse(
             return std::nullopt;
         }
         values[f] = value.value_or(QString());
-        if (f == 0 && !value) {
+        given[f] = value.has_value();
+        if (f == 0 && !value && defaults.channel.isEmpty()) {
             err << prefix << "--channel is required\n";
             return std::nullopt;
         }
     }
 
-    options.channel = values.at(0);
+    if (!values.at(0).isEmpty() || !defaults.channel.isEmpty())
+        options.channel = values.at(0).isEmpty() ? defaults.channel : values.at(0);
     if (options.channel.isEmpty() || options.channel.size() > MaxChannelLength) {
         err << prefix << "the channel must have 1 to 8 characters\n";
         return std::nullopt;
     }
-    options.computer = values.at(1).isEmpty() ? MachineIdentity::computerName() : values.at(1);
+    if (!values.at(1).isEmpty())
+        options.computer = values.at(1);
     if (options.computer.isEmpty()) {
         err << prefix << "no computer name: give --computer\n";
         return std::nullopt;
     }
 
-    options.config.address = values.at(2).trimmed();
-    if (!options.config.address.isEmpty()) {
+    if (given.at(2))
+        options.config.address = values.at(2).trimmed();
+    if (given.at(2) && !options.config.address.isEmpty()) {
         QHostAddress address;
         if (!address.setAddress(options.config.address) || address.protocol() != QAbstractSocket::IPv4Protocol) {
             err << prefix << "\"" << values.at(2) << "\" is not an IPv4 address\n";

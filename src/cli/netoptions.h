@@ -27,6 +27,15 @@ struct NetOptions
     // nothing.
     static std::optional<NetOptions> parse(
         const QStringList& args, QStringList& rest, QTextStream& err, const QString& prefix);
+    // The same, with what a flag does not give taken from `defaults` (a station's settings);
+    // --channel is then required only when `defaults` has no channel.
+    static std::optional<NetOptions> parse(const QStringList& args, QStringList& rest, QTextStream& err,
+        const QString& prefix, const NetOptions& defaults);
+
+    // The user name `who` and `doctor` announce under without --user, the same at every run
+    // so that the stations' trees keep one entry for it: the login name in capitals, each
+    // character a user name cannot hold written "-".
+    static QString stableUserName();
 
     // Takes "--name VALUE" or "--name=VALUE" out of `args`: the value, or nothing when the
     // flag is absent. `missing` is set when the flag is there without a value.

@@ -69,8 +69,11 @@ public:
                 environment.insert(it.key(), it.value());
         }
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(COLLOQUA_APP_PATH),
-            { QStringLiteral("--home"), m_home.path(), QStringLiteral("--computer"), computer });
+        QStringList arguments { QStringLiteral("--home"), m_home.path() };
+        // Without one, the station takes COMPUTADOR of its settings, else the host name.
+        if (!computer.isEmpty())
+            arguments << QStringLiteral("--computer") << computer;
+        process.start(QStringLiteral(COLLOQUA_APP_PATH), arguments);
     }
 
     // Sends `signalNumber` and waits for a clean end.

@@ -56,6 +56,26 @@ private slots:
         QTRY_COMPARE(b.master(), QStringLiteral("ANA (pc-a)\n'QUEM (cli-pc)\n"));
     }
 
+    // Without --user, every run announces under the same name: the trees keep one entry.
+    void repeatedRunsLeaveOneEntry()
+    {
+        SessionStation a(QStringLiteral("pc-a"));
+        a.session->Conectar(QStringLiteral("ANA"), SessionStation::Channel, QStringLiteral("ON"));
+        for (int run = 0; run < 3; ++run) {
+            QProcess who;
+            QSignalSpy finished(&who, &QProcess::finished);
+            who.start(QStringLiteral(COLLOQUA_CLI_PATH),
+                whoArguments({ QStringLiteral("--channel"), SessionStation::Channel, QStringLiteral("--timeout"),
+                    QStringLiteral("0.3") }));
+            QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+            QCOMPARE(who.exitCode(), 0);
+            QCOMPARE(QString::fromUtf8(who.readAllStandardOutput()), QStringLiteral("ANA (pc-a) ON\n"));
+        }
+        QTRY_VERIFY(a.master().endsWith(QStringLiteral(" (cli-pc)\n")));
+        QCOMPARE(a.master().count(QStringLiteral("(cli-pc)")), 1);
+        QVERIFY(a.master().startsWith(QLatin1Char('\'')));
+    }
+
     void wrongUsage_data()
     {
         QTest::addColumn<QStringList>("args");

@@ -38,7 +38,15 @@ private slots:
 void TestTwoStations::stationsFindEachOtherAndSayGoodbye()
 {
     StationProcess a(QStringLiteral("pc-a"), QStringLiteral("ANA"));
-    StationProcess b(QStringLiteral("pc-b"), QStringLiteral("BRUNO"));
+    StationProcess b(QString(), QStringLiteral("BRUNO"));
+    // B is named by its settings; for A, --computer wins over them.
+    const auto rename = [](const StationProcess& station, const char* name) {
+        Settings(station.home().home())
+            .WriteSetting(
+                QStringLiteral("REDE"), QStringLiteral("COMPUTADOR"), SettingString, QString::fromLatin1(name));
+    };
+    rename(a, "pc-wrong");
+    rename(b, " pc-b ");
     a.start();
     QVERIFY(a.process().waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(a.lastChannel(), Channel, Patience);

@@ -61,6 +61,11 @@ public:
     }
 
     QByteArray read() override { return m_backend->read(); }
+    void forgetComputer(const QString& computer) override { m_backend->forgetComputer(computer); }
+    void setDuplicateNameHandler(DuplicateNameHandler handler) override
+    {
+        m_backend->setDuplicateNameHandler(std::move(handler));
+    }
 
     void write(const QString& target, const QString& mailBox, const QByteArray& data) override
     {

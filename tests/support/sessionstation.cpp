@@ -40,6 +40,11 @@ public:
     bool isOpen() const override { return m_inner->isOpen(); }
     MailslotInfo info() override { return m_inner->info(); }
     QByteArray read() override { return m_inner->read(); }
+    void forgetComputer(const QString& computer) override { m_inner->forgetComputer(computer); }
+    void setDuplicateNameHandler(DuplicateNameHandler handler) override
+    {
+        m_inner->setDuplicateNameHandler(std::move(handler));
+    }
     void write(const QString& target, const QString& mailBox, const QByteArray& data) override
     {
         m_log.append(target + QLatin1Char(' ') + frameOf(data));
@@ -55,7 +60,8 @@ private:
 const QString SessionStation::Channel = QStringLiteral("NETWORK");
 
 SessionStation::SessionStation(const QString& computer)
-    : settings(home.home())
+    : computer(computer)
+    , settings(home.home())
     , history(home.home(), settings)
     , names(home.home())
     , address(Loopback::nextAddress())
@@ -68,6 +74,7 @@ SessionStation::SessionStation(const QString& computer)
     settings.WriteSetting(
         rede, QStringLiteral("DIFUSAO"), SettingString, QString(QStringLiteral("127.255.255.255:") + port));
     auto udp = std::make_unique<UdpMailslotBackend>(computer, [this] { return NetworkConfig::fromSettings(settings); });
+    this->udp = udp.get();
     transport = std::make_unique<TALMailSlot>(
         std::make_unique<RecordingBackend>(std::move(udp), calls), nullptr, computer, QStringLiteral("tester"));
     transport->setCheckInterval(10);
@@ -122,7 +129,7 @@ void RawPeer::send(const QHostAddress& to, const QString& netbiosName, const QSt
     d.sourceIp = m_address.toIPv4Address();
     d.sourcePort = Loopback::testPort();
     d.sourceName = netbiosName;
-    d.destinationName = QStringLiteral("STATION");
+    d.destinationName = to.computer;
     d.mailBox = SessionStation::Channel;
     const QString text
         = QStringLiteral("Message") + LineEnd + QStringLiteral("peer") + LineEnd + computer + LineEnd + frame + LineEnd;

@@ -14,6 +14,8 @@
 
 #include <memory>
 
+class UdpMailslotBackend;
+
 // A station as the communicator sees it, in the test process: its own home, REDE on its own
 // loopback address with broadcasts to the loopback only, a real UDP backend, a quick reader,
 // and a session wired to the transport. `calls` lists the backend's opens ("open <mailbox>"),
@@ -34,6 +36,7 @@ struct SessionStation
     // A string setting; "<none>" when the key is missing, "<no file>" without colloqua.ini.
     QString setting(const QString& section, const QString& key) const;
 
+    QString computer;
     TempHome home;
     Settings settings;
     HistoryFiles history;
@@ -41,6 +44,7 @@ struct SessionStation
     FakeClock clock;
     QHostAddress address;
     QStringList calls;
+    UdpMailslotBackend* udp = nullptr; // owned by the transport
     std::unique_ptr<TALMailSlot> transport;
     std::unique_ptr<CommunicatorSession> session;
 };
@@ -51,6 +55,7 @@ class RawPeer
 {
 public:
     RawPeer();
+    const QHostAddress& address() const { return m_address; }
 
     // `netbiosName` is the datagram's source name, where answers go; `computer` is the name
     // the datagram's text carries.

@@ -286,9 +286,10 @@ void CommunicatorSession::ALMailSlot1NewMessage(const QString& computer, const Q
         const Presence presence = presenceOf(frame.Command);
         if (presence.index >= 0) {
             AtualizarUsuario(frame.FromUser, frame.SenderComputer, presence.index);
-            if (presence.acknowledged && presence.index == TreeIcon::Offline)
+            if (presence.acknowledged && presence.index == TreeIcon::Offline) {
+                m_services.transport.ForgetComputer(frame.SenderComputer);
                 emit recipientDisconnected(UserEntryText(frame.FromUser, frame.SenderComputer));
-            else if (presence.acknowledged)
+            } else if (presence.acknowledged)
                 sendAck(frame);
         }
     }

@@ -3,6 +3,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
+struct DuplicateName;
+
 // Size of the next waiting message and the number of waiting messages of a server mailslot.
 struct MailslotInfo
 {
@@ -58,4 +62,11 @@ public:
         Q_UNUSED(msecs);
         return true;
     }
+
+    // The computer logged off: a directed write to it no longer goes where it was last heard.
+    virtual void forgetComputer(const QString& computer) { Q_UNUSED(computer); }
+    // Called on the user-interface thread, from read(), when two machines are heard speaking
+    // under one computer name; once per name. It must not block: read() is handing a datagram over.
+    using DuplicateNameHandler = std::function<void(const DuplicateName& duplicate)>;
+    virtual void setDuplicateNameHandler(DuplicateNameHandler handler) { Q_UNUSED(handler); }
 };

@@ -1,5 +1,6 @@
 #include "networkconfig.h"
 
+#include "machineidentity.h"
 #include "settings.h"
 
 #include <optional>
@@ -28,6 +29,12 @@ NetworkConfig NetworkConfig::fromSettings(const Settings& settings)
     if (!group.trimmed().isEmpty())
         config.group = group.trimmed();
     return config;
+}
+
+QString NetworkConfig::computerName(const Settings& settings)
+{
+    const QString name = settings.readString(Section, QStringLiteral("COMPUTADOR"), QString(), QString()).trimmed();
+    return name.isEmpty() ? MachineIdentity::computerName() : name;
 }
 
 QList<NetworkEndpoint> NetworkConfig::parseDestinations(QStringView text, quint16 defaultPort)

@@ -34,6 +34,9 @@ struct NetworkConfig
 
     // Reads REDE; every missing or unusable value keeps its default.
     static NetworkConfig fromSettings(const Settings& settings);
+    // COMPUTADOR: the computer name the station announces, so that one of two machines of
+    // the same host name can be renamed; empty or missing: the host name.
+    static QString computerName(const Settings& settings);
 
     // "host" or "host:port" entries separated by commas; blanks around entries are ignored,
     // and so are empty entries and entries with an unusable port.

@@ -65,6 +65,8 @@ public:
     // Waits at most `msecs` for sends still waiting in the background (a name being looked
     // up); true when none waits. For a program about to end.
     bool WaitForSent(int msecs) { return m_backend->waitForWritten(msecs); }
+    // `computer` logged off: sends to it no longer go to where it was last heard.
+    void ForgetComputer(const QString& computer) { m_backend->forgetComputer(computer); }
 
     // Datagrams waiting for their hand-over. The reader hands them over one after another, so a
     // handler that sees none waiting is handling the last datagram of a burst.

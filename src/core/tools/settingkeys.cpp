@@ -57,6 +57,7 @@ QList<SettingKey> makeTable()
         key("REDE", "ENDERECO", SettingString, empty, none),
         key("REDE", "DIFUSAO", SettingString, empty, none),
         key("REDE", "GRUPO", SettingString, QStringLiteral("WORKGROUP"), none),
+        key("REDE", "COMPUTADOR", SettingString, empty, none),
     };
 }
 

@@ -2,6 +2,7 @@
 
 #include "backupcommand.h"
 #include "communicatorsession.h"
+#include "duplicatename.h"
 #include "groupcommands.h"
 #include "imagesets.h"
 #include "paintbackground.h"
@@ -79,8 +80,13 @@ TFormCom::TFormCom(Station& station, QWidget* parent)
     : QMainWindow(parent)
     , m_station(station)
 {
+    std::unique_ptr<MailslotBackend> backend = m_station.takeBackend();
+    // Told after the datagram that showed it has been handled, not in the middle of it.
+    backend->setDuplicateNameHandler([this](const DuplicateName& duplicate) {
+        QTimer::singleShot(0, this, [this, text = duplicate.notice()] { showSessionWarning(text); });
+    });
     m_alMailSlot1 = std::make_unique<TALMailSlot>(
-        m_station.takeBackend(), &m_station.prompter(), m_station.computerName(), m_station.userName());
+        std::move(backend), &m_station.prompter(), m_station.computerName(), m_station.userName());
     m_alMailSlot1->setMailBox(QStringLiteral("MailBox"));
 
     buildWindow();

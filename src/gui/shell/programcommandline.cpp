@@ -17,7 +17,9 @@ struct Options
         QStringLiteral("The station's home directory (default: %1).").arg(StationHome::defaultDir()),
         QStringLiteral("DIR") };
     QCommandLineOption computer { QStringLiteral("computer"),
-        QStringLiteral("The computer name the station announces (default: the host name)."), QStringLiteral("NAME") };
+        QStringLiteral("The computer name the station announces (default: COMPUTADOR in section REDE of "
+                       "colloqua.ini, else the host name)."),
+        QStringLiteral("NAME") };
 
     void addTo(QCommandLineParser& parser) const
     {

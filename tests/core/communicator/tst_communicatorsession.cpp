@@ -2,6 +2,7 @@
 #include "fakeclock.h"
 #include "frame.h"
 #include "sessionstation.h"
+#include "udpmailslotbackend.h"
 #include "usertreefile.h"
 
 #include <QDir>
@@ -232,6 +233,47 @@ private slots:
         QCOMPARE(a.session->visible().count(), 10);
         QTest::qWait(100);
         QCOMPARE(rebuilt.count(), 1);
+    }
+
+    // Two machines called "deb" announce before the station reads either: each acknowledgement
+    // goes to the address of the announcement it answers. A logoff forgets the address.
+    void acknowledgementGoesToTheAnnouncer()
+    {
+        SessionStation a(QStringLiteral("pc-a"));
+        a.session->Conectar(QStringLiteral("ANA"), SessionStation::Channel, QStringLiteral("ON"));
+        QTRY_COMPARE(a.received().size(), 1);
+        RawPeer first;
+        RawPeer second;
+        first.send(a, QStringLiteral("deb"), BuildPresenceFrame(QStringLiteral("U1"), stamp(), QStringLiteral("ON")));
+        second.send(a, QStringLiteral("deb"), BuildPresenceFrame(QStringLiteral("U2"), stamp(), QStringLiteral("ON")));
+        QTRY_COMPARE(a.sent().size(), 2);
+        QTRY_COMPARE(first.frames().size() + second.frames().size(), 2);
+        QCOMPARE(first.frames(),
+            QStringList { BuildAckFrame(QStringLiteral("ANA"), QStringLiteral("U1"), stamp(), QStringLiteral("ON")) });
+        QCOMPARE(second.frames(),
+            QStringList { BuildAckFrame(QStringLiteral("ANA"), QStringLiteral("U2"), stamp(), QStringLiteral("ON")) });
+        second.send(a, QStringLiteral("deb"), BuildLogoffFrame(QStringLiteral("U2"), stamp()));
+        QTRY_COMPARE(a.received().size(), 4);
+        QVERIFY(!a.udp->learntAddress(QStringLiteral("deb")));
+    }
+
+    // A host floods the station; another's announcement still finds room and is answered.
+    void floodLeavesRoomForOthers()
+    {
+        SessionStation a(QStringLiteral("pc-a"));
+        a.udp->setQueueLimit(400);
+        a.session->Conectar(QStringLiteral("ANA"), SessionStation::Channel, QStringLiteral("ON"));
+        QTRY_COMPARE(a.received().size(), 1);
+        RawPeer flood;
+        RawPeer bia;
+        for (int i = 0; i < 1000; ++i)
+            flood.send(a, QStringLiteral("pc-flood"), QStringLiteral("x"));
+        bia.send(a, QStringLiteral("pc-b"), BuildPresenceFrame(QStringLiteral("BIA"), stamp(), QStringLiteral("ON")));
+        QTRY_COMPARE_WITH_TIMEOUT(bia.frames().size(), 1, 20000);
+        // The flood's share is 100 of 400; a few may be handed over while it lasts.
+        const quint64 dropped = a.udp->droppedBySource().value(flood.address().toIPv4Address());
+        QVERIFY2(dropped >= 850, qPrintable(QString::number(dropped)));
+        QCOMPARE(a.udp->droppedCount(), dropped);
     }
 
     void frameWithCommandAndTextIsBoth()

@@ -1,3 +1,4 @@
+#include "duplicatename.h"
 #include "loopback.h"
 #include "netbiosdatagram.h"
 #include "udpmailslotbackend.h"
@@ -10,6 +11,7 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 namespace
@@ -30,12 +32,15 @@ NetworkConfig stationConfig(const QHostAddress& address)
 
 struct Station
 {
-    Station(const QString& name, const NetworkConfig& config)
+    Station(const QString& name, const NetworkConfig& config, SteadyClock clock = steadyNowMs)
         : config(config)
-        , backend(name, [this] {
-            ++configReads;
-            return this->config;
-        })
+        , backend(
+              name,
+              [this] {
+                  ++configReads;
+                  return this->config;
+              },
+              std::move(clock))
     { }
     explicit Station(const QString& name)
         : Station(name, stationConfig(Loopback::nextAddress()))
@@ -63,12 +68,13 @@ void settle()
 }
 
 QByteArray datagram(const QString& from, const QString& to, const QString& mailBox, const QByteArray& data,
-    NetbiosDatagram::Type type = NetbiosDatagram::DirectUnique, quint16 id = 1)
+    NetbiosDatagram::Type type = NetbiosDatagram::DirectUnique, quint16 id = 1,
+    const QHostAddress& header = QHostAddress(QHostAddress::LocalHost))
 {
     NetbiosDatagram d;
     d.type = type;
     d.id = id;
-    d.sourceIp = 0x7F000001;
+    d.sourceIp = header.toIPv4Address();
     d.sourcePort = Loopback::testPort();
     d.sourceName = from;
     d.destinationName = to;
@@ -259,6 +265,10 @@ private slots:
         QTest::newRow("own group in lower case") << Channel << group << QStringLiteral("workgroup") << true;
         QTest::newRow("other group") << Channel << group << QStringLiteral("VENDAS") << false;
         QTest::newRow("broadcast type") << Channel << int(NetbiosDatagram::Broadcast) << QStringLiteral("*") << true;
+        QTest::newRow("other computer name") << Channel << unique << QStringLiteral("OUTRO-PC") << false;
+        QTest::newRow("own name as a prefix") << Channel << unique << QStringLiteral("BETA2") << false;
+        QTest::newRow("an address for a name") << Channel << unique << QStringLiteral("10.1.2.3") << true;
+        QTest::newRow("host name with its domain") << Channel << unique << QStringLiteral("beta.example.com") << true;
     }
     void acceptsOnlyOwnMailboxAndGroup()
     {
@@ -271,18 +281,129 @@ private slots:
         QVERIFY(beta.backend.create(Channel));
         Peer peer;
         QVERIFY(peer.isBound());
-        peer.send(datagram(QStringLiteral("OUTSIDER"), destination, mailBox, "payload",
+        peer.send(datagram(QStringLiteral("STRANGER"), destination, mailBox, "payload",
                       static_cast<NetbiosDatagram::Type>(type)),
             beta.address());
         // A marker afterwards shows the first one has been handled either way.
         peer.send(datagram(QStringLiteral("OUTSIDER"), QStringLiteral("BETA"), Channel, "marker",
                       NetbiosDatagram::DirectUnique, 2),
             beta.address());
-        QTRY_VERIFY(beta.backend.learntAddress(QStringLiteral("outsider")).has_value());
         QTRY_COMPARE(beta.backend.info().count, kept ? 2 : 1);
+        // Addresses are learnt as the datagrams are handed over, and only from those kept.
+        QVERIFY(!beta.backend.learntAddress(QStringLiteral("outsider")));
         const QList<QByteArray> expected
             = kept ? QList<QByteArray> { "payload", "marker" } : QList<QByteArray> { "marker" };
         QCOMPARE(readAll(beta.backend), expected);
+        QCOMPARE(beta.backend.learntAddress(QStringLiteral("stranger")).has_value(), kept);
+        QCOMPARE(beta.backend.learntAddress(QStringLiteral("outsider")), std::optional(peer.address()));
+        const bool misaddressed
+            = !kept && type == NetbiosDatagram::DirectUnique && mailBox.compare(Channel, Qt::CaseInsensitive) == 0;
+        QCOMPARE(beta.backend.misaddressedCount(), quint64(misaddressed ? 1 : 0));
+    }
+
+    // Two machines called "deb": each answer goes to the address of the datagram it answers,
+    // and the station is told once. From another channel, the second teaches nothing.
+    void answersGoWhereTheirDatagramCameFrom_data()
+    {
+        QTest::addColumn<QString>("secondChannel");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("one channel") << Channel << true;
+        QTest::newRow("two channels") << QStringLiteral("VENDAS") << false;
+    }
+    void answersGoWhereTheirDatagramCameFrom()
+    {
+        QFETCH(QString, secondChannel);
+        QFETCH(bool, told);
+        Station beta(QStringLiteral("beta"));
+        QList<DuplicateName> duplicates;
+        beta.backend.setDuplicateNameHandler([&](const DuplicateName& d) { duplicates.append(d); });
+        QVERIFY(beta.backend.create(Channel));
+        Peer first;
+        Peer second;
+        first.send(datagram(QStringLiteral("deb"), QStringLiteral("BETA"), Channel, "U1", NetbiosDatagram::DirectUnique,
+                       1, first.address()),
+            beta.address());
+        second.send(datagram(QStringLiteral("deb"), QStringLiteral("BETA"), secondChannel, "U2",
+                        NetbiosDatagram::DirectUnique, 1, second.address()),
+            beta.address());
+        QTRY_COMPARE(beta.backend.info().count, Channel == secondChannel ? 2 : 1);
+        QCOMPARE(beta.backend.read(), QByteArray("U1"));
+        beta.backend.write(QStringLiteral("deb"), Channel, "ack U1");
+        const auto ack = first.receive();
+        QVERIFY(ack);
+        QCOMPARE(NetbiosDatagram::decode(ack->data())->data, QByteArray("ack U1"));
+        QVERIFY(!second.receive(100));
+        QCOMPARE(duplicates.size(), 0);
+        readAll(beta.backend);
+        QCOMPARE(duplicates.size(), told ? 1 : 0);
+        if (told) {
+            QCOMPARE(duplicates.first().name, QStringLiteral("DEB"));
+            QCOMPARE(duplicates.first().addresses, (QList<QHostAddress> { first.address(), second.address() }));
+            QVERIFY(!duplicates.first().ownName);
+        }
+        // Once per name: the next clash of the same two says nothing.
+        first.send(datagram(QStringLiteral("deb"), QStringLiteral("BETA"), Channel, "U4", NetbiosDatagram::DirectUnique,
+                       3, first.address()),
+            beta.address());
+        QTRY_COMPARE(beta.backend.info().count, 1);
+        readAll(beta.backend);
+        QCOMPARE(duplicates.size(), told ? 1 : 0);
+    }
+
+    // A sender that always writes DGM_ID 0 loses nothing; an exact copy is still kept once.
+    void reusedIdWithOtherBytesIsKept()
+    {
+        Station beta(QStringLiteral("beta"));
+        QVERIFY(beta.backend.create(Channel));
+        Peer peer;
+        for (const char* data : { "one", "two", "one", "end" })
+            peer.send(datagram(QStringLiteral("PEER"), QStringLiteral("BETA"), Channel, data,
+                          NetbiosDatagram::DirectUnique, 0),
+                beta.address());
+        QTRY_COMPARE(beta.backend.info().count, 3);
+        QCOMPARE(readAll(beta.backend), (QList<QByteArray> { "one", "two", "end" }));
+    }
+
+    void ownNameFromAnotherMachineIsTold()
+    {
+        Station beta(QStringLiteral("beta"));
+        QList<DuplicateName> duplicates;
+        beta.backend.setDuplicateNameHandler([&](const DuplicateName& d) { duplicates.append(d); });
+        QVERIFY(beta.backend.create(Channel));
+        // The own broadcast comes back: no clash.
+        beta.backend.write(QStringLiteral("*"), Channel, "own");
+        QTRY_COMPARE(beta.backend.info().count, 1);
+        readAll(beta.backend);
+        Peer twin;
+        twin.send(datagram(QStringLiteral("BETA"), QStringLiteral("WORKGROUP"), Channel, "twin",
+                      NetbiosDatagram::DirectGroup, 1, twin.address()),
+            beta.address());
+        QTRY_COMPARE(beta.backend.info().count, 1);
+        QVERIFY(duplicates.isEmpty());
+        QCOMPARE(beta.backend.read(), QByteArray("twin"));
+        QCOMPARE(duplicates.size(), 1);
+        QVERIFY(duplicates.first().ownName);
+        QCOMPARE(duplicates.first().addresses, (QList<QHostAddress> { beta.address(), twin.address() }));
+        QVERIFY(duplicates.first().notice().contains(QStringLiteral("COMPUTADOR")));
+    }
+
+    void learntAddressesExpire()
+    {
+        // Read by the reader thread too.
+        std::atomic<qint64> now { 0 };
+        Station beta(QStringLiteral("beta"), stationConfig(Loopback::nextAddress()), [&now] { return now.load(); });
+        QVERIFY(beta.backend.create(Channel));
+        Peer peer;
+        for (const char* name : { "GONE", "LEFT" })
+            peer.send(datagram(QString::fromLatin1(name), QStringLiteral("BETA"), Channel, name), beta.address());
+        QTRY_COMPARE(beta.backend.info().count, 2);
+        readAll(beta.backend);
+        beta.backend.forgetComputer(QStringLiteral("left"));
+        QVERIFY(!beta.backend.learntAddress(QStringLiteral("left")));
+        now = PeerDirectory::ForgetAfterMs - 1;
+        QCOMPARE(beta.backend.learntAddress(QStringLiteral("gone")), std::optional(peer.address()));
+        now = PeerDirectory::ForgetAfterMs;
+        QVERIFY(!beta.backend.learntAddress(QStringLiteral("gone")));
     }
 
     void dropsMalformedDatagrams_data()
@@ -321,10 +442,10 @@ private slots:
         Peer moved;
         QVERIFY(first.isBound() && moved.isBound());
 
-        // Any well-formed datagram teaches the address, even one for another mailbox.
-        first.send(datagram(QStringLiteral("Gamma"), QStringLiteral("ALPHA"), QStringLiteral("ELSEWHERE"), "-"),
-            alpha.address());
-        QTRY_COMPARE(alpha.backend.learntAddress(QStringLiteral("gamma")), std::optional(first.address()));
+        first.send(datagram(QStringLiteral("Gamma"), QStringLiteral("ALPHA"), Channel, "-"), alpha.address());
+        QTRY_COMPARE(alpha.backend.info().count, 1);
+        alpha.backend.read();
+        QCOMPARE(alpha.backend.learntAddress(QStringLiteral("gamma")), std::optional(first.address()));
 
         alpha.backend.write(QStringLiteral("GAMMA"), Channel, "to gamma");
         const auto got = first.receive();
@@ -345,7 +466,9 @@ private slots:
         moved.send(
             datagram(QStringLiteral("GAMMA"), QStringLiteral("ALPHA"), Channel, "-", NetbiosDatagram::DirectUnique, 7),
             alpha.address());
-        QTRY_COMPARE(alpha.backend.learntAddress(QStringLiteral("gamma")), std::optional(moved.address()));
+        QTRY_COMPARE(alpha.backend.info().count, 1);
+        alpha.backend.read();
+        QCOMPARE(alpha.backend.learntAddress(QStringLiteral("gamma")), std::optional(moved.address()));
         alpha.backend.write(QStringLiteral("gamma"), Channel, "moved");
         const auto again = moved.receive();
         QVERIFY(again);
@@ -360,7 +483,9 @@ private slots:
         QVERIFY(alpha.backend.create(Channel));
         QVERIFY(beta.backend.create(Channel));
         beta.backend.write(QStringLiteral("*"), Channel, "logon");
-        QTRY_COMPARE(alpha.backend.learntAddress(QStringLiteral("BETA")), std::optional(beta.address()));
+        QTRY_COMPARE(alpha.backend.info().count, 1);
+        QCOMPARE(alpha.backend.read(), QByteArray("logon"));
+        QCOMPARE(alpha.backend.learntAddress(QStringLiteral("BETA")), std::optional(beta.address()));
         alpha.backend.write(QStringLiteral("beta"), Channel, "ack");
         QTRY_COMPARE(beta.backend.info().count, 2);
         // Broadcasts and directed writes reach a station with its own address on two sockets;
@@ -406,7 +531,7 @@ private slots:
         alpha.backend.write(QStringLiteral("*"), Channel, "new settings");
         QTRY_COMPARE(beta.backend.info().count, 1);
         QCOMPARE(beta.backend.read(), QByteArray("new settings"));
-        QTRY_COMPARE(beta.backend.learntAddress(QStringLiteral("alpha")), std::optional(alpha.address()));
+        QCOMPARE(beta.backend.learntAddress(QStringLiteral("alpha")), std::optional(alpha.address()));
         QVERIFY(alpha.address().toString() != oldAddress);
     }
 
@@ -564,17 +689,19 @@ private slots:
         Station alpha(QStringLiteral("alpha"));
         Station beta(QStringLiteral("beta"));
         QVERIFY(beta.backend.create(Channel));
-        beta.backend.setQueueLimit(10);
+        // One sender holds a quarter of the queue at most.
+        beta.backend.setQueueLimit(40);
         for (int i = 0; i < 25; ++i)
             alpha.backend.write(beta.config.address, Channel, QByteArray::number(i));
         QTRY_COMPARE(beta.backend.droppedCount(), quint64(15));
         QCOMPARE(beta.backend.info().count, 10);
+        QCOMPARE(beta.backend.droppedBySource(), (QHash<quint32, quint64> { { alpha.address().toIPv4Address(), 15 } }));
         const QList<QByteArray> kept = readAll(beta.backend);
         QCOMPARE(kept.first(), QByteArray("0"));
         QCOMPARE(kept.last(), QByteArray("9"));
 
-        // A byte bound as well: 3 of 4 bytes fit, the next 2-byte message does not.
-        beta.backend.setQueueLimit(100, 4);
+        // A byte bound as well: 3 of 4 bytes of the sender's share fit, the next 2-byte message does not.
+        beta.backend.setQueueLimit(100, 16);
         for (const char* m : { "ab", "c", "de", "f" })
             alpha.backend.write(beta.config.address, Channel, m);
         QTRY_COMPARE(beta.backend.droppedCount(), quint64(16));

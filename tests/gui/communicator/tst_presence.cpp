@@ -69,6 +69,7 @@ private slots:
     void burstIsSavedOnceHandledAndRebuiltOnce();
     void textMessageShowsAndPinsHistory();
     void textMessageWithoutShowKeepsArrivedIcon();
+    void duplicateComputerNameIsToldOnce();
 };
 
 void TestPresence::ownBroadcastStoredButNotAcknowledged()
@@ -267,6 +268,27 @@ void TestPresence::textMessageWithoutShowKeepsArrivedIcon()
     a.com().MenuHistoricoClick();
     QVERIFY(a.station().FormHistMSG().isVisible());
     QCOMPARE(a.tray().icon().cacheKey(), a.tools().images().ImageListNormal().icon(2).cacheKey());
+}
+
+// Two machines called "deb": each station is told once, in Portuguese, with the remedy.
+void TestPresence::duplicateComputerNameIsToldOnce()
+{
+    TestStation a(QStringLiteral("deb"));
+    TestStation b(QStringLiteral("deb"));
+    logOn(a, QStringLiteral("ANA"));
+    logOn(b, QStringLiteral("BIA"));
+    a.session().Refresh();
+    for (TestStation* station : { &a, &b })
+        QTRY_COMPARE_WITH_TIMEOUT(station->queued().texts().size(), 1, Patience);
+    const QString text = a.queued().texts().first();
+    for (const QString& part :
+        { QStringLiteral("deb"), a.address().toString(), b.address().toString(), QStringLiteral("COMPUTADOR") })
+        QVERIFY2(text.contains(part), qPrintable(text));
+    a.session().Refresh();
+    b.session().Refresh();
+    QTest::qWait(300);
+    QCOMPARE(a.queued().texts().size(), 1);
+    QCOMPARE(b.queued().texts().size(), 1);
 }
 
 QTEST_MAIN(TestPresence)
