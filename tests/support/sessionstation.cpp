@@ -122,14 +122,15 @@ RawPeer::RawPeer()
     m_socket.bind(m_address, Loopback::testPort());
 }
 
-void RawPeer::send(const QHostAddress& to, const QString& netbiosName, const QString& computer, const QString& frame)
+void RawPeer::send(const QHostAddress& to, const QString& toComputer, const QString& netbiosName, const QString& computer,
+    const QString& frame)
 {
     NetbiosDatagram d;
     d.id = ++m_id;
     d.sourceIp = m_address.toIPv4Address();
     d.sourcePort = Loopback::testPort();
     d.sourceName = netbiosName;
-    d.destinationName = to.computer;
+    d.destinationName = toComputer;
     d.mailBox = SessionStation::Channel;
     const QString text
         = QStringLiteral("Message") + LineEnd + QStringLiteral("peer") + LineEnd + computer + LineEnd + frame + LineEnd;

@@ -57,16 +57,18 @@ public:
     RawPeer();
     const QHostAddress& address() const { return m_address; }
 
-    // `netbiosName` is the datagram's source name, where answers go; `computer` is the name
-    // the datagram's text carries.
-    void send(const QHostAddress& to, const QString& netbiosName, const QString& computer, const QString& frame);
+    // `toComputer` is the receiver's computer name, the datagram's destination; `netbiosName`
+    // is the datagram's source name, where answers go; `computer` is the name the datagram's
+    // text carries.
+    void send(const QHostAddress& to, const QString& toComputer, const QString& netbiosName, const QString& computer,
+        const QString& frame);
     void send(const SessionStation& to, const QString& netbiosName, const QString& computer, const QString& frame)
     {
-        send(to.address, netbiosName, computer, frame);
+        send(to.address, to.computer, netbiosName, computer, frame);
     }
     void send(const SessionStation& to, const QString& computer, const QString& frame)
     {
-        send(to.address, computer, computer, frame);
+        send(to.address, to.computer, computer, computer, frame);
     }
 
     // Every frame received so far.

@@ -256,7 +256,7 @@ void TestMessageExchange::peerWithoutReceiptsShowsNoMark()
     a.com().Conectar(QStringLiteral("ANA"), SessionStation::Channel, QStringLiteral("ON"));
     b.com().Conectar(QStringLiteral("BRUNO"), SessionStation::Channel, QStringLiteral("ON"));
     RawPeer peer;
-    peer.send(a.address(), QStringLiteral("pc-p"), QStringLiteral("pc-p"),
+    peer.send(a.address(), QStringLiteral("pc-a"), QStringLiteral("pc-p"), QStringLiteral("pc-p"),
         BuildPresenceFrame(QStringLiteral("PAULO"), FrameTimestamp(clock), QStringLiteral("ON")));
     QTRY_COMPARE_WITH_TIMEOUT(knownUsers(a).size(), 2, Patience);
 
