@@ -1,6 +1,6 @@
-#include "../teststation.h"
 #include "creditstext.h"
 #include "fileversioninfo.h"
+#include "teststation.h"
 #include "tformcredito.h"
 #include "tformmain.h"
 #include "versionresource.h"
