@@ -70,7 +70,7 @@ QString tooltip(const QList<ListedRecipient>& list)
         const QString user = TrimBlanks(open >= 0 ? recipient.entry.left(open) : recipient.entry);
         if (text.contains(user))
             continue;
-        text += (text.isEmpty() ? tr("Destino:") : QStringLiteral(",")) + QLatin1Char('\n') + user;
+        text += text.isEmpty() ? tr("Destino:\n%1").arg(user) : QStringLiteral(",\n") + user;
     }
     return text;
 }
