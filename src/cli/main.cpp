@@ -1,3 +1,4 @@
+#include "colloquaversion.h"
 #include "command.h"
 #include "localtimezone.h"
 

@@ -1,3 +1,4 @@
+#include "colloquaversion.h"
 #include "settings.h"
 #include "stationprocess.h"
 

@@ -1,4 +1,5 @@
 #include "../teststation.h"
+#include "colloquaversion.h"
 #include "creditstext.h"
 #include "fileversioninfo.h"
 #include "tformcredito.h"
