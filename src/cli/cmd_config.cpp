@@ -1,3 +1,4 @@
+#include "cliarguments.h"
 #include "command.h"
 #include "fileerror.h"
 #include "profilefile.h"
@@ -47,47 +48,21 @@ QString typeName(int type)
 // Options may stand anywhere. Only "--" options are options, so "-5" is a value.
 std::optional<Options> parseOptions(const QStringList& args, QTextStream& err)
 {
+    const auto checkType = [](const QString& value) {
+        return typeFromName(value) ? QString()
+                                   : QStringLiteral("unknown type \"%1\" (integer, string or boolean)").arg(value);
+    };
+    const CliArguments parsed(args,
+        { { QStringLiteral("--home") }, { QStringLiteral("--type"), true, checkType },
+            { QStringLiteral("--force"), false } });
+    if (parsed.reportProblem(err, Prefix))
+        return std::nullopt;
     Options options;
-    bool optionsDone = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (optionsDone || !arg.startsWith(QLatin1String("--"))) {
-            options.positional.append(arg);
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            optionsDone = true;
-            continue;
-        }
-        if (arg == QLatin1String("--force")) {
-            options.force = true;
-            continue;
-        }
-        const qsizetype eq = arg.indexOf(QLatin1Char('='));
-        const QString name = arg.left(eq);
-        if (name != QLatin1String("--home") && name != QLatin1String("--type")) {
-            err << Prefix << "unknown option \"" << arg << "\"\n";
-            return std::nullopt;
-        }
-        QString value;
-        if (eq >= 0) {
-            value = arg.mid(eq + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            err << Prefix << name << " needs a value\n";
-            return std::nullopt;
-        }
-        if (name == QLatin1String("--home")) {
-            options.home = value;
-        } else {
-            options.type = typeFromName(value);
-            if (!options.type) {
-                err << Prefix << "unknown type \"" << value << "\" (integer, string or boolean)\n";
-                return std::nullopt;
-            }
-        }
-    }
+    options.home = parsed.value(QStringLiteral("--home")).value_or(QString());
+    if (const std::optional<QString> type = parsed.value(QStringLiteral("--type")))
+        options.type = typeFromName(*type);
+    options.force = parsed.isSet(QStringLiteral("--force"));
+    options.positional = parsed.positional();
     return options;
 }
 

@@ -21,6 +21,8 @@ namespace
 {
 const QString ListenPrefix = QStringLiteral("colloqua-cli listen: ");
 const QString SendPrefix = QStringLiteral("colloqua-cli send: ");
+const QString Count = QStringLiteral("--count");
+const QString To = QStringLiteral("--to");
 // Scripts wait for what they sent; the default second would only slow them down.
 constexpr int ListenCheckIntervalMs = 100;
 
@@ -135,18 +137,18 @@ bool rejectLeftovers(const QStringList& rest, CliStreams& io, const QString& pre
     return true;
 }
 
-int runListen(const QStringList& args, CliStreams& io)
+int runListen(const QStringList& arguments, CliStreams& io)
 {
-    QStringList rest;
-    const std::optional<NetOptions> net = NetOptions::parse(args, rest, io.err, ListenPrefix);
+    const CliArguments args(
+        arguments, NetOptions::options() + QList<CliArguments::Option> { { Count } }, CliArguments::InDeclaredOrder);
+    const std::optional<NetOptions> net = NetOptions::parse(args, io.err, ListenPrefix);
     if (!net)
         return ExitUsage;
-    bool missing = false;
-    const std::optional<QString> countText = NetOptions::takeValue(rest, QStringLiteral("--count"), missing);
-    if (missing) {
+    if (args.missing() == Count) {
         io.err << ListenPrefix << "--count needs a value\n";
         return ExitUsage;
     }
+    const std::optional<QString> countText = args.value(Count);
     qint64 count = 0;
     if (countText) {
         bool ok = false;
@@ -156,7 +158,7 @@ int runListen(const QStringList& args, CliStreams& io)
             return ExitUsage;
         }
     }
-    if (rejectLeftovers(rest, io, ListenPrefix))
+    if (rejectLeftovers(args.rest(), io, ListenPrefix))
         return ExitUsage;
 
     const std::unique_ptr<TALMailSlot> transport = makeTransport(*net);
@@ -205,31 +207,24 @@ bool canReach(const QString& computer)
         [](const QHostAddress& a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
 }
 
-int runSend(const QStringList& args, CliStreams& io)
+int runSend(const QStringList& arguments, CliStreams& io)
 {
-    QStringList rest;
-    const std::optional<NetOptions> net = NetOptions::parse(args, rest, io.err, SendPrefix);
+    const CliArguments args(
+        arguments, NetOptions::options() + QList<CliArguments::Option> { { To } }, CliArguments::InDeclaredOrder);
+    const std::optional<NetOptions> net = NetOptions::parse(args, io.err, SendPrefix);
     if (!net)
         return ExitUsage;
-    bool missing = false;
-    const std::optional<QString> to = NetOptions::takeValue(rest, QStringLiteral("--to"), missing);
-    if (missing || !to || to->isEmpty()) {
+    const std::optional<QString> to = args.value(To);
+    if (args.missing() == To || !to || to->isEmpty()) {
         io.err << SendPrefix << "--to COMPUTER (or \"*\" for every station) is required\n";
         return ExitUsage;
     }
     // "--" lets the text start with "--".
-    QStringList texts;
-    bool optionsDone = false;
-    for (const QString& arg : std::as_const(rest)) {
-        if (!optionsDone && arg == QLatin1String("--")) {
-            optionsDone = true;
-        } else if (!optionsDone && arg.startsWith(QLatin1String("--"))) {
-            io.err << SendPrefix << "unknown option \"" << arg << "\"\n";
-            return ExitUsage;
-        } else {
-            texts.append(arg);
-        }
+    if (!args.unknown().isEmpty()) {
+        io.err << SendPrefix << "unknown option \"" << args.unknown() << "\"\n";
+        return ExitUsage;
     }
+    const QStringList& texts = args.positional();
     if (texts.size() != 1) {
         io.err << SendPrefix << "give the text as one argument (quote it)\n";
         return ExitUsage;
