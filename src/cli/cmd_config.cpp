@@ -4,6 +4,7 @@
 #include "profilefile.h"
 #include "settingkeys.h"
 #include "settings.h"
+#include "terminaltext.h"
 
 #include <QDir>
 
@@ -132,23 +133,6 @@ std::optional<SettingValue> parseValue(const Target& target, const QString& text
     }
 }
 
-// Listed values are for reading on a terminal: control characters are shown, not obeyed.
-QString printable(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
-            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else if (u == u'\\')
-            out += QStringLiteral("\\\\");
-        else
-            out += c;
-    }
-    return out;
-}
-
 void noteMissingFile(const Settings& settings, QTextStream& err)
 {
     err << Prefix << settings.path() << " does not exist; showing the defaults\n";
@@ -161,12 +145,13 @@ int runList(const Settings& settings, CliStreams& io)
     for (const SettingKey& key : SettingKeys::all()) {
         SettingValue value = key.defaultValue;
         settings.ReadSetting(key.section, key.key, key.defaultValue, key.type, value);
-        io.out << key.section << " " << key.key << "=" << printable(Settings::storedText(key.type, value)) << "\n";
+        io.out << key.section << " " << key.key << "=" << escapeForTerminal(Settings::storedText(key.type, value))
+               << "\n";
     }
     // Keys the program does not use, as they are stored.
     for (const ProfileFile::Entry& entry : ProfileFile(settings.path()).readAll()) {
         if (!SettingKeys::find(entry.section, entry.key))
-            io.out << entry.section << " " << entry.key << "=" << printable(entry.value) << "\n";
+            io.out << entry.section << " " << entry.key << "=" << escapeForTerminal(entry.value) << "\n";
     }
     return ExitOk;
 }

@@ -3,6 +3,7 @@
 #include "machineidentity.h"
 #include "netoptions.h"
 #include "talmailslot.h"
+#include "terminaltext.h"
 #include "udpmailslotbackend.h"
 
 #include <QEventLoop>
@@ -79,37 +80,15 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
-// One datagram per line, whatever it holds, and no terminal control sequences from the
-// network: backslash, tab, CR and LF are written as \\, \t, \r and \n, other control
-// characters as \xHH.
-QString escaped(const QString& field)
-{
-    QString result;
-    result.reserve(field.size());
-    for (const QChar c : field) {
-        const char16_t u = c.unicode();
-        if (u == u'\\')
-            result += QLatin1String("\\\\");
-        else if (u == u'\t')
-            result += QLatin1String("\\t");
-        else if (u == u'\r')
-            result += QLatin1String("\\r");
-        else if (u == u'\n')
-            result += QLatin1String("\\n");
-        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            result += QLatin1String("\\x") + QString::number(u, 16).rightJustified(2, QLatin1Char('0')).toUpper();
-        else
-            result += c;
-    }
-    return result;
-}
-
+// One datagram per line, whatever it holds, and no terminal control sequences from the network.
 QString listenLine(const QString& computer, const QString& userName, const QString& text)
 {
     QString payload = text;
     if (payload.endsWith(QLatin1String(Ansi::LineEnd)))
         payload.chop(2);
-    return escaped(computer) + QLatin1Char('\t') + escaped(userName) + QLatin1Char('\t') + escaped(payload);
+    return escapeForTerminal(computer, ControlEscapes::Named) + QLatin1Char('\t')
+        + escapeForTerminal(userName, ControlEscapes::Named) + QLatin1Char('\t')
+        + escapeForTerminal(payload, ControlEscapes::Named);
 }
 
 std::unique_ptr<TALMailSlot> makeTransport(const NetOptions& net)
