@@ -520,7 +520,7 @@ int runDoctor(const QStringList& arguments, CliStreams& io)
 const CliRegistration registration({ QStringLiteral("doctor"),
     QStringLiteral("doctor [--home DIR] ")
         + NetOptions::usage().replace(QStringLiteral("--channel C"), QStringLiteral("[--channel C]"))
-        + QLatin1Char(' ') + AnnounceOptions::usage(),
+        + QStringLiteral(" [--timeout S] [--user NAME]"),
     QStringLiteral(
         "Explain why a colleague is missing. Reads colloqua.ini and the user tree of the station home DIR (default: "
         "the station home); the network flags, when given, stand for its REDE settings, and the channel defaults to "

@@ -81,7 +81,7 @@ int runWho(const QStringList& arguments, CliStreams& io)
 }
 
 const CliRegistration registration({ QStringLiteral("who"),
-    QStringLiteral("who ") + NetOptions::usage() + QLatin1Char(' ') + AnnounceOptions::usage(),
+    QStringLiteral("who ") + NetOptions::usage() + QStringLiteral(" [--timeout S] [--user NAME]"),
     QStringLiteral("Announce an invisible presence on the channel and list the stations that answer within S "
                    "seconds (2 by default), one line each: USER (computer) STATUS. It announces itself as your "
                    "login name in capitals (characters a user name cannot hold written \"-\") on this computer "

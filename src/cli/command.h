@@ -14,7 +14,8 @@ enum ExitCode
     ExitUsage = 2,
 };
 
-// Output channels of one subcommand run; tests and main() hand in their own.
+// Output channels of one run: main() hands in standard output and standard error, the
+// in-process tests (tests/cli/tst_cli_arguments.cpp) streams over strings.
 struct CliStreams
 {
     QTextStream& out;
@@ -41,3 +42,8 @@ public:
 };
 
 const QList<CliCommand>& cliCommands();
+
+// Runs colloqua-cli on `args` (without the program's name) and gives its exit code: the
+// commands' usage, "--help" and "--version" (the application version main() sets), or the
+// command named first.
+int runCli(QStringList args, CliStreams& io);

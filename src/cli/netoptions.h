@@ -46,7 +46,6 @@ struct AnnounceOptions
     double timeout = 0;
     QString user;
 
-    static QString usage() { return QStringLiteral("[--timeout S] [--user NAME]"); }
     static QList<CliArguments::Option> options();
     static std::optional<AnnounceOptions> parse(
         const CliArguments& args, QTextStream& err, const QString& prefix, double defaultTimeout);
