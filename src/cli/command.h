@@ -15,7 +15,8 @@ enum ExitCode
 };
 
 // Output channels of one run: main() hands in standard output and standard error, the
-// in-process tests (tests/cli/tst_cli_arguments.cpp) streams over strings.
+// argument tests (tests/cli/tst_cli_arguments.cpp), which run the commands in their own
+// process, streams over strings. The other CLI tests start the program.
 struct CliStreams
 {
     QTextStream& out;
