@@ -10,6 +10,7 @@
 #include "settings.h"
 #include "stationhome.h"
 #include "talmailslot.h"
+#include "terminaltext.h"
 #include "udpmailslotbackend.h"
 #include "usertree.h"
 #include "usertreefile.h"
@@ -34,7 +35,7 @@ constexpr int CheckIntervalMs = 50;
 constexpr int FirewallWaitMs = 5000;
 
 // What the run found, printed as it goes: "ok", "note" (nothing to change) or "PROBLEM" with
-// what to change.
+// what to change. Findings carry names heard on the network, so every line is escaped here.
 class Report
 {
 public:
@@ -47,15 +48,15 @@ public:
         m_out << '\n' << title << '\n';
         m_out.flush();
     }
-    void line(const QString& text) { m_out << "  " << text << '\n'; }
-    void ok(const QString& text) { m_out << "  ok: " << text << '\n'; }
-    void note(const QString& text) { m_out << "  note: " << text << '\n'; }
+    void line(const QString& text) { m_out << "  " << escapeForTerminal(text) << '\n'; }
+    void ok(const QString& text) { m_out << "  ok: " << escapeForTerminal(text) << '\n'; }
+    void note(const QString& text) { m_out << "  note: " << escapeForTerminal(text) << '\n'; }
     void problem(const QString& text, const QString& change)
     {
         ++m_problems;
-        m_out << "  PROBLEM: " << text << '\n';
+        m_out << "  PROBLEM: " << escapeForTerminal(text) << '\n';
         if (!change.isEmpty())
-            m_out << "    change: " << change << '\n';
+            m_out << "    change: " << escapeForTerminal(change) << '\n';
     }
     int problems() const { return m_problems; }
 
@@ -335,8 +336,9 @@ int runDoctor(const QStringList& arguments, CliStreams& io)
     const NetworkConfig config = net->config;
 
     Report report(io.out);
-    io.out << "Colloqua doctor: channel " << net->channel << ", computer " << net->computer << ", announcing as "
-           << user << ", home " << home.ProgramDir() << '\n';
+    io.out << "Colloqua doctor: channel " << escapeForTerminal(net->channel) << ", computer "
+           << escapeForTerminal(net->computer) << ", announcing as " << escapeForTerminal(user) << ", home "
+           << escapeForTerminal(home.ProgramDir()) << '\n';
     bool treeFound = false;
     const QList<UserEntryParts> entries = treeEntries(home, treeFound);
     reportInterfaces(report, config);
