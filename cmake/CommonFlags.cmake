@@ -9,8 +9,7 @@ target_compile_definitions(colloqua_common INTERFACE
     QT_NO_CAST_TO_ASCII
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
     QT_USE_QSTRINGBUILDER
-    QT_NO_CONTEXTLESS_CONNECT
-    COLLOQUA_VERSION="${PROJECT_VERSION}")
+    QT_NO_CONTEXTLESS_CONNECT)
 if(COLLOQUA_SANITIZE)
     target_compile_options(colloqua_common INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

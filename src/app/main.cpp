@@ -1,3 +1,4 @@
+#include "colloquaversion.h"
 #include "consoleprompter.h"
 #include "dialogprompter.h"
 #include "imagesets.h"

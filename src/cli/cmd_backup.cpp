@@ -1,6 +1,6 @@
 #include "backupnames.h"
-#include "backupoptions.h"
 #include "backupstore.h"
+#include "cliarguments.h"
 #include "command.h"
 #include "copyrun.h"
 #include "stationhome.h"
@@ -14,19 +14,19 @@ namespace
 {
 const QString Prefix = QStringLiteral("colloqua-cli backup: ");
 
-int runBackup(const QStringList& args, CliStreams& io)
+int runBackup(const QStringList& arguments, CliStreams& io)
 {
-    const std::optional<BackupOptions> options
-        = BackupOptions::parse(args, BackupOptions::Name | BackupOptions::Update, io.err, Prefix);
-    if (!options)
+    const CliArguments args(arguments,
+        { { QStringLiteral("--home") }, { QStringLiteral("--name") }, { QStringLiteral("--update"), false } });
+    if (args.reportProblem(io.err, Prefix))
         return ExitUsage;
-    if (!options->positional.isEmpty()) {
+    if (!args.positional().isEmpty()) {
         io.err << "Usage: colloqua-cli backup [--home DIR] [--name NAME] [--update]\n";
         return ExitUsage;
     }
-    const StationHome home(options->home);
-    const QString name
-        = options->name.value_or(BackupNames::DefaultName(QDateTime::currentDateTime(), QLocale::system()));
+    const StationHome home(args.value(QStringLiteral("--home")).value_or(QString()));
+    const QString name = args.value(QStringLiteral("--name"))
+                             .value_or(BackupNames::DefaultName(QDateTime::currentDateTime(), QLocale::system()));
     if (!BackupNames::IsValidName(name)) {
         io.err << Prefix << "\"" << name << "\" cannot name a backup: it may not contain \".\" (a backup with one "
                << "is never listed) nor any of " << BackupNames::ForbiddenCharacters() << "\n";
@@ -38,7 +38,7 @@ int runBackup(const QStringList& args, CliStreams& io)
     TOrbFindFile finder;
     // The existing backup is looked at before PrepareTarget, which would take it as it is.
     const bool existed = QFileInfo(target).isDir();
-    if (existed && !options->update) {
+    if (existed && !args.isSet(QStringLiteral("--update"))) {
         io.err << Prefix << "the backup \"" << directoryName << "\" already exists (--update copies over it)\n";
         return ExitFailure;
     }

@@ -1,5 +1,5 @@
-#include "backupoptions.h"
 #include "backupstore.h"
+#include "cliarguments.h"
 #include "command.h"
 #include "stationhome.h"
 
@@ -9,16 +9,16 @@ namespace
 {
 const QString Prefix = QStringLiteral("colloqua-cli backups: ");
 
-int runBackups(const QStringList& args, CliStreams& io)
+int runBackups(const QStringList& arguments, CliStreams& io)
 {
-    const std::optional<BackupOptions> options = BackupOptions::parse(args, BackupOptions::HomeOnly, io.err, Prefix);
-    if (!options)
+    const CliArguments args(arguments, { { QStringLiteral("--home") } });
+    if (args.reportProblem(io.err, Prefix))
         return ExitUsage;
-    if (!options->positional.isEmpty()) {
+    if (!args.positional().isEmpty()) {
         io.err << "Usage: colloqua-cli backups [--home DIR]\n";
         return ExitUsage;
     }
-    const StationHome home(options->home);
+    const StationHome home(args.value(QStringLiteral("--home")).value_or(QString()));
     if (!QFileInfo(home.ProgramDir()).isDir()) {
         io.err << Prefix << home.ProgramDir() << " does not exist\n";
         return ExitFailure;

@@ -1,8 +1,10 @@
+#include "cliarguments.h"
 #include "command.h"
 #include "fileerror.h"
 #include "profilefile.h"
 #include "settingkeys.h"
 #include "settings.h"
+#include "terminaltext.h"
 
 #include <QDir>
 
@@ -47,47 +49,21 @@ QString typeName(int type)
 // Options may stand anywhere. Only "--" options are options, so "-5" is a value.
 std::optional<Options> parseOptions(const QStringList& args, QTextStream& err)
 {
+    const auto checkType = [](const QString& value) {
+        return typeFromName(value) ? QString()
+                                   : QStringLiteral("unknown type \"%1\" (integer, string or boolean)").arg(value);
+    };
+    const CliArguments parsed(args,
+        { { QStringLiteral("--home") }, { QStringLiteral("--type"), true, checkType },
+            { QStringLiteral("--force"), false } });
+    if (parsed.reportProblem(err, Prefix))
+        return std::nullopt;
     Options options;
-    bool optionsDone = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (optionsDone || !arg.startsWith(QLatin1String("--"))) {
-            options.positional.append(arg);
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            optionsDone = true;
-            continue;
-        }
-        if (arg == QLatin1String("--force")) {
-            options.force = true;
-            continue;
-        }
-        const qsizetype eq = arg.indexOf(QLatin1Char('='));
-        const QString name = arg.left(eq);
-        if (name != QLatin1String("--home") && name != QLatin1String("--type")) {
-            err << Prefix << "unknown option \"" << arg << "\"\n";
-            return std::nullopt;
-        }
-        QString value;
-        if (eq >= 0) {
-            value = arg.mid(eq + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            err << Prefix << name << " needs a value\n";
-            return std::nullopt;
-        }
-        if (name == QLatin1String("--home")) {
-            options.home = value;
-        } else {
-            options.type = typeFromName(value);
-            if (!options.type) {
-                err << Prefix << "unknown type \"" << value << "\" (integer, string or boolean)\n";
-                return std::nullopt;
-            }
-        }
-    }
+    options.home = parsed.value(QStringLiteral("--home")).value_or(QString());
+    if (const std::optional<QString> type = parsed.value(QStringLiteral("--type")))
+        options.type = typeFromName(*type);
+    options.force = parsed.isSet(QStringLiteral("--force"));
+    options.positional = parsed.positional();
     return options;
 }
 
@@ -157,23 +133,6 @@ std::optional<SettingValue> parseValue(const Target& target, const QString& text
     }
 }
 
-// Listed values are for reading on a terminal: control characters are shown, not obeyed.
-QString printable(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
-            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else if (u == u'\\')
-            out += QStringLiteral("\\\\");
-        else
-            out += c;
-    }
-    return out;
-}
-
 void noteMissingFile(const Settings& settings, QTextStream& err)
 {
     err << Prefix << settings.path() << " does not exist; showing the defaults\n";
@@ -186,12 +145,13 @@ int runList(const Settings& settings, CliStreams& io)
     for (const SettingKey& key : SettingKeys::all()) {
         SettingValue value = key.defaultValue;
         settings.ReadSetting(key.section, key.key, key.defaultValue, key.type, value);
-        io.out << key.section << " " << key.key << "=" << printable(Settings::storedText(key.type, value)) << "\n";
+        io.out << key.section << " " << key.key << "=" << escapeForTerminal(Settings::storedText(key.type, value))
+               << "\n";
     }
     // Keys the program does not use, as they are stored.
     for (const ProfileFile::Entry& entry : ProfileFile(settings.path()).readAll()) {
         if (!SettingKeys::find(entry.section, entry.key))
-            io.out << entry.section << " " << entry.key << "=" << printable(entry.value) << "\n";
+            io.out << entry.section << " " << entry.key << "=" << escapeForTerminal(entry.value) << "\n";
     }
     return ExitOk;
 }

@@ -10,6 +10,7 @@
 #include "settings.h"
 #include "stationhome.h"
 #include "talmailslot.h"
+#include "terminaltext.h"
 #include "udpmailslotbackend.h"
 #include "usertree.h"
 #include "usertreefile.h"
@@ -30,12 +31,11 @@ namespace
 const QString Prefix = QStringLiteral("colloqua-cli doctor: ");
 const QString AckPrefix = QStringLiteral("ACK_USR_");
 constexpr double DefaultTimeout = 3.0;
-constexpr double MaxTimeout = 3600.0;
 constexpr int CheckIntervalMs = 50;
 constexpr int FirewallWaitMs = 5000;
 
 // What the run found, printed as it goes: "ok", "note" (nothing to change) or "PROBLEM" with
-// what to change.
+// what to change. Findings carry names heard on the network, so every line is escaped here.
 class Report
 {
 public:
@@ -48,15 +48,15 @@ public:
         m_out << '\n' << title << '\n';
         m_out.flush();
     }
-    void line(const QString& text) { m_out << "  " << text << '\n'; }
-    void ok(const QString& text) { m_out << "  ok: " << text << '\n'; }
-    void note(const QString& text) { m_out << "  note: " << text << '\n'; }
+    void line(const QString& text) { m_out << "  " << escapeForTerminal(text) << '\n'; }
+    void ok(const QString& text) { m_out << "  ok: " << escapeForTerminal(text) << '\n'; }
+    void note(const QString& text) { m_out << "  note: " << escapeForTerminal(text) << '\n'; }
     void problem(const QString& text, const QString& change)
     {
         ++m_problems;
-        m_out << "  PROBLEM: " << text << '\n';
+        m_out << "  PROBLEM: " << escapeForTerminal(text) << '\n';
         if (!change.isEmpty())
-            m_out << "    change: " << change << '\n';
+            m_out << "    change: " << escapeForTerminal(change) << '\n';
     }
     int problems() const { return m_problems; }
 
@@ -301,15 +301,17 @@ void reportTables(Report& report, const UdpMailslotBackend& udp)
         report.line(QStringLiteral("  dropped from %1: %2").arg(ip(it.key())).arg(it.value()));
 }
 
-int runDoctor(const QStringList& args, CliStreams& io)
+int runDoctor(const QStringList& arguments, CliStreams& io)
 {
-    QStringList rest = args;
-    bool missing = false;
-    const std::optional<QString> homeText = NetOptions::takeValue(rest, QStringLiteral("--home"), missing);
-    if (missing) {
+    const CliArguments args(arguments,
+        QList<CliArguments::Option> { { QStringLiteral("--home") } } + NetOptions::options()
+            + AnnounceOptions::options(),
+        CliArguments::InDeclaredOrder);
+    if (args.missing() == QLatin1String("--home")) {
         io.err << Prefix << "--home needs a value\n";
         return ExitUsage;
     }
+    const std::optional<QString> homeText = args.value(QStringLiteral("--home"));
     const StationHome home(homeText.value_or(QString()));
     const Settings settings(home);
 
@@ -321,42 +323,22 @@ int runDoctor(const QStringList& args, CliStreams& io)
         QStringLiteral("SETUP"), QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), QStringLiteral("NETWORK"));
     if (defaults.channel.isEmpty())
         defaults.channel = QStringLiteral("NETWORK");
-    QStringList remaining;
-    const std::optional<NetOptions> net = NetOptions::parse(rest, remaining, io.err, Prefix, defaults);
+    const std::optional<NetOptions> net = NetOptions::parse(args, io.err, Prefix, defaults);
     if (!net)
         return ExitUsage;
-    const std::optional<QString> timeoutText = NetOptions::takeValue(remaining, QStringLiteral("--timeout"), missing);
-    bool userMissing = false;
-    const std::optional<QString> userText = NetOptions::takeValue(remaining, QStringLiteral("--user"), userMissing);
-    if (missing || userMissing) {
-        io.err << Prefix << (missing ? "--timeout" : "--user") << " needs a value\n";
+    const std::optional<AnnounceOptions> announce = AnnounceOptions::parse(args, io.err, Prefix, DefaultTimeout);
+    if (!announce)
         return ExitUsage;
-    }
-    double timeout = DefaultTimeout;
-    if (timeoutText) {
-        bool ok = false;
-        timeout = timeoutText->toDouble(&ok);
-        if (!ok || !std::isfinite(timeout) || timeout <= 0 || timeout > MaxTimeout) {
-            io.err << Prefix << "\"" << *timeoutText << "\" is not a time-out in seconds (above 0, at most 3600)\n";
-            return ExitUsage;
-        }
-    }
-    const QString user = userText ? userText->toUpper() : NetOptions::stableUserName();
-    if (!remaining.isEmpty()) {
-        io.err << Prefix << "unexpected argument \"" << remaining.first() << "\"\n";
-        return ExitUsage;
-    }
-    if (!IsAcceptableName(user)) {
-        io.err << Prefix << "\"" << user << "\" cannot be a user name\n";
-        return ExitUsage;
-    }
+    const double timeout = announce->timeout;
+    const QString& user = announce->user;
     const int waitTime = static_cast<int>(std::lround(timeout * 1000));
     const QString computer = net->computer.toLower();
     const NetworkConfig config = net->config;
 
     Report report(io.out);
-    io.out << "Colloqua doctor: channel " << net->channel << ", computer " << net->computer << ", announcing as "
-           << user << ", home " << home.ProgramDir() << '\n';
+    io.out << "Colloqua doctor: channel " << escapeForTerminal(net->channel) << ", computer "
+           << escapeForTerminal(net->computer) << ", announcing as " << escapeForTerminal(user) << ", home "
+           << escapeForTerminal(home.ProgramDir()) << '\n';
     bool treeFound = false;
     const QList<UserEntryParts> entries = treeEntries(home, treeFound);
     reportInterfaces(report, config);

@@ -1,25 +1,22 @@
+#include "cliarguments.h"
 #include "command.h"
 #include "frame.h"
 #include "frameprint.h"
 
 namespace
 {
-int runFrame(const QStringList& args, CliStreams& io)
+int runFrame(const QStringList& arguments, CliStreams& io)
 {
-    QStringList rest = args;
     // "--" lets a text that starts with "-" through.
-    if (!rest.isEmpty() && rest.first() == QLatin1String("--"))
-        rest.removeFirst();
-    else if (!rest.isEmpty() && rest.first().startsWith(QLatin1Char('-')) && rest.first().size() > 1) {
-        io.err << "colloqua-cli frame: unknown option \"" << rest.first() << "\"\n";
+    const CliArguments args(arguments, {}, CliArguments::SingleDash | CliArguments::OptionsFirst);
+    if (args.reportProblem(io.err, QStringLiteral("colloqua-cli frame: ")))
         return ExitUsage;
-    }
-    if (rest.size() != 1) {
+    if (args.positional().size() != 1) {
         io.err << "Usage: colloqua-cli frame [--] TEXT\n";
         return ExitUsage;
     }
     TDados frame;
-    ParseFrame(rest.first(), frame, SystemClock());
+    ParseFrame(args.positional().first(), frame, SystemClock());
     printFrameFields(io.out, frame);
     return ExitOk;
 }

@@ -1,3 +1,4 @@
+#include "cliarguments.h"
 #include "command.h"
 #include "deliverymarks.h"
 #include "fileerror.h"
@@ -33,22 +34,13 @@ std::optional<DeliveryMarks> deliveryMarks(const QFileInfo& file)
     return DeliveryMarks::FromFile(dir.filePath(received.first()));
 }
 
-int runHistory(const QStringList& args, CliStreams& io)
+int runHistory(const QStringList& arguments, CliStreams& io)
 {
-    bool fields = false;
-    bool optionsDone = false;
-    QStringList files;
-    for (const QString& arg : args) {
-        if (!optionsDone && arg == QLatin1String("--fields"))
-            fields = true;
-        else if (!optionsDone && arg == QLatin1String("--"))
-            optionsDone = true;
-        else if (!optionsDone && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            io.err << "colloqua-cli history: unknown option \"" << arg << "\"\n";
-            return ExitUsage;
-        } else
-            files.append(arg);
-    }
+    const CliArguments args(arguments, { { QStringLiteral("--fields"), false } }, CliArguments::SingleDash);
+    if (args.reportProblem(io.err, QStringLiteral("colloqua-cli history: ")))
+        return ExitUsage;
+    const bool fields = args.isSet(QStringLiteral("--fields"));
+    const QStringList& files = args.positional();
     if (files.size() != 1) {
         io.err << "Usage: colloqua-cli history FILE [--fields]\n";
         return ExitUsage;

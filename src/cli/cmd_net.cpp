@@ -3,6 +3,7 @@
 #include "machineidentity.h"
 #include "netoptions.h"
 #include "talmailslot.h"
+#include "terminaltext.h"
 #include "udpmailslotbackend.h"
 
 #include <QEventLoop>
@@ -21,6 +22,8 @@ namespace
 {
 const QString ListenPrefix = QStringLiteral("colloqua-cli listen: ");
 const QString SendPrefix = QStringLiteral("colloqua-cli send: ");
+const QString Count = QStringLiteral("--count");
+const QString To = QStringLiteral("--to");
 // Scripts wait for what they sent; the default second would only slow them down.
 constexpr int ListenCheckIntervalMs = 100;
 
@@ -77,37 +80,15 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
-// One datagram per line, whatever it holds, and no terminal control sequences from the
-// network: backslash, tab, CR and LF are written as \\, \t, \r and \n, other control
-// characters as \xHH.
-QString escaped(const QString& field)
-{
-    QString result;
-    result.reserve(field.size());
-    for (const QChar c : field) {
-        const char16_t u = c.unicode();
-        if (u == u'\\')
-            result += QLatin1String("\\\\");
-        else if (u == u'\t')
-            result += QLatin1String("\\t");
-        else if (u == u'\r')
-            result += QLatin1String("\\r");
-        else if (u == u'\n')
-            result += QLatin1String("\\n");
-        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            result += QLatin1String("\\x") + QString::number(u, 16).rightJustified(2, QLatin1Char('0')).toUpper();
-        else
-            result += c;
-    }
-    return result;
-}
-
+// One datagram per line, whatever it holds, and no terminal control sequences from the network.
 QString listenLine(const QString& computer, const QString& userName, const QString& text)
 {
     QString payload = text;
     if (payload.endsWith(QLatin1String(Ansi::LineEnd)))
         payload.chop(2);
-    return escaped(computer) + QLatin1Char('\t') + escaped(userName) + QLatin1Char('\t') + escaped(payload);
+    return escapeForTerminal(computer, ControlEscapes::Named) + QLatin1Char('\t')
+        + escapeForTerminal(userName, ControlEscapes::Named) + QLatin1Char('\t')
+        + escapeForTerminal(payload, ControlEscapes::Named);
 }
 
 std::unique_ptr<TALMailSlot> makeTransport(const NetOptions& net)
@@ -135,18 +116,18 @@ bool rejectLeftovers(const QStringList& rest, CliStreams& io, const QString& pre
     return true;
 }
 
-int runListen(const QStringList& args, CliStreams& io)
+int runListen(const QStringList& arguments, CliStreams& io)
 {
-    QStringList rest;
-    const std::optional<NetOptions> net = NetOptions::parse(args, rest, io.err, ListenPrefix);
+    const CliArguments args(
+        arguments, NetOptions::options() + QList<CliArguments::Option> { { Count } }, CliArguments::InDeclaredOrder);
+    const std::optional<NetOptions> net = NetOptions::parse(args, io.err, ListenPrefix);
     if (!net)
         return ExitUsage;
-    bool missing = false;
-    const std::optional<QString> countText = NetOptions::takeValue(rest, QStringLiteral("--count"), missing);
-    if (missing) {
+    if (args.missing() == Count) {
         io.err << ListenPrefix << "--count needs a value\n";
         return ExitUsage;
     }
+    const std::optional<QString> countText = args.value(Count);
     qint64 count = 0;
     if (countText) {
         bool ok = false;
@@ -156,7 +137,7 @@ int runListen(const QStringList& args, CliStreams& io)
             return ExitUsage;
         }
     }
-    if (rejectLeftovers(rest, io, ListenPrefix))
+    if (rejectLeftovers(args.rest(), io, ListenPrefix))
         return ExitUsage;
 
     const std::unique_ptr<TALMailSlot> transport = makeTransport(*net);
@@ -205,31 +186,24 @@ bool canReach(const QString& computer)
         [](const QHostAddress& a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
 }
 
-int runSend(const QStringList& args, CliStreams& io)
+int runSend(const QStringList& arguments, CliStreams& io)
 {
-    QStringList rest;
-    const std::optional<NetOptions> net = NetOptions::parse(args, rest, io.err, SendPrefix);
+    const CliArguments args(
+        arguments, NetOptions::options() + QList<CliArguments::Option> { { To } }, CliArguments::InDeclaredOrder);
+    const std::optional<NetOptions> net = NetOptions::parse(args, io.err, SendPrefix);
     if (!net)
         return ExitUsage;
-    bool missing = false;
-    const std::optional<QString> to = NetOptions::takeValue(rest, QStringLiteral("--to"), missing);
-    if (missing || !to || to->isEmpty()) {
+    const std::optional<QString> to = args.value(To);
+    if (args.missing() == To || !to || to->isEmpty()) {
         io.err << SendPrefix << "--to COMPUTER (or \"*\" for every station) is required\n";
         return ExitUsage;
     }
     // "--" lets the text start with "--".
-    QStringList texts;
-    bool optionsDone = false;
-    for (const QString& arg : std::as_const(rest)) {
-        if (!optionsDone && arg == QLatin1String("--")) {
-            optionsDone = true;
-        } else if (!optionsDone && arg.startsWith(QLatin1String("--"))) {
-            io.err << SendPrefix << "unknown option \"" << arg << "\"\n";
-            return ExitUsage;
-        } else {
-            texts.append(arg);
-        }
+    if (!args.unknown().isEmpty()) {
+        io.err << SendPrefix << "unknown option \"" << args.unknown() << "\"\n";
+        return ExitUsage;
     }
+    const QStringList& texts = args.positional();
     if (texts.size() != 1) {
         io.err << SendPrefix << "give the text as one argument (quote it)\n";
         return ExitUsage;

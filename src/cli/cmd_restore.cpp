@@ -1,5 +1,5 @@
-#include "backupoptions.h"
 #include "backupstore.h"
+#include "cliarguments.h"
 #include "command.h"
 #include "copyrun.h"
 #include "stationhome.h"
@@ -9,17 +9,17 @@ namespace
 {
 const QString Prefix = QStringLiteral("colloqua-cli restore: ");
 
-int runRestore(const QStringList& args, CliStreams& io)
+int runRestore(const QStringList& arguments, CliStreams& io)
 {
-    const std::optional<BackupOptions> options = BackupOptions::parse(args, BackupOptions::HomeOnly, io.err, Prefix);
-    if (!options)
+    const CliArguments args(arguments, { { QStringLiteral("--home") } });
+    if (args.reportProblem(io.err, Prefix))
         return ExitUsage;
-    if (options->positional.size() != 1) {
+    if (args.positional().size() != 1) {
         io.err << "Usage: colloqua-cli restore [--home DIR] NAME\n";
         return ExitUsage;
     }
-    const StationHome home(options->home);
-    const QString& name = options->positional.first();
+    const StationHome home(args.value(QStringLiteral("--home")).value_or(QString()));
+    const QString& name = args.positional().first();
     // Only a listed backup: the name can never reach outside the station home.
     const QString backup = BackupStore::FindBackup(home.ProgramDir(), name);
     if (backup.isEmpty()) {

@@ -1,3 +1,4 @@
+#include "cliarguments.h"
 #include "command.h"
 #include "fileversioninfo.h"
 
@@ -5,15 +6,12 @@
 
 namespace
 {
-int runVersion(const QStringList& args, CliStreams& io)
+int runVersion(const QStringList& arguments, CliStreams& io)
 {
-    QStringList rest = args;
-    if (!rest.isEmpty() && rest.first() == QLatin1String("--"))
-        rest.removeFirst();
-    else if (!rest.isEmpty() && rest.first().startsWith(QLatin1Char('-')) && rest.first().size() > 1) {
-        io.err << "colloqua-cli version: unknown option \"" << rest.first() << "\"\n";
+    const CliArguments args(arguments, {}, CliArguments::SingleDash | CliArguments::OptionsFirst);
+    if (args.reportProblem(io.err, QStringLiteral("colloqua-cli version: ")))
         return ExitUsage;
-    }
+    const QStringList& rest = args.positional();
     if (rest.size() > 1) {
         io.err << "Usage: colloqua-cli version [FILE]\n";
         return ExitUsage;

@@ -19,44 +19,21 @@ const QString Prefix = QStringLiteral("colloqua-cli who: ");
 const QString AckPrefix = QStringLiteral("ACK_USR_");
 const QStringList Answers = { QStringLiteral("ON"), QStringLiteral("AU"), QStringLiteral("OC"), QStringLiteral("IN") };
 constexpr double DefaultTimeout = 2.0;
-constexpr double MaxTimeout = 3600.0;
 // Answers are handed over this often; the default second would only slow the count down.
 constexpr int CheckIntervalMs = 50;
 
-int runWho(const QStringList& args, CliStreams& io)
+int runWho(const QStringList& arguments, CliStreams& io)
 {
-    QStringList rest;
-    const std::optional<NetOptions> net = NetOptions::parse(args, rest, io.err, Prefix);
+    const CliArguments args(
+        arguments, NetOptions::options() + AnnounceOptions::options(), CliArguments::InDeclaredOrder);
+    const std::optional<NetOptions> net = NetOptions::parse(args, io.err, Prefix);
     if (!net)
         return ExitUsage;
-
-    bool missing = false;
-    const std::optional<QString> timeoutText = NetOptions::takeValue(rest, QStringLiteral("--timeout"), missing);
-    bool userMissing = false;
-    const std::optional<QString> userText = NetOptions::takeValue(rest, QStringLiteral("--user"), userMissing);
-    if (missing || userMissing) {
-        io.err << Prefix << (missing ? "--timeout" : "--user") << " needs a value\n";
+    const std::optional<AnnounceOptions> announce = AnnounceOptions::parse(args, io.err, Prefix, DefaultTimeout);
+    if (!announce)
         return ExitUsage;
-    }
-    double timeout = DefaultTimeout;
-    if (timeoutText) {
-        bool ok = false;
-        timeout = timeoutText->toDouble(&ok);
-        if (!ok || !std::isfinite(timeout) || timeout <= 0 || timeout > MaxTimeout) {
-            io.err << Prefix << "\"" << *timeoutText << "\" is not a time-out in seconds (above 0, at most 3600)\n";
-            return ExitUsage;
-        }
-    }
-    // The same name at every run: the stations' trees keep one entry for it, not one per run.
-    const QString user = userText ? userText->toUpper() : NetOptions::stableUserName();
-    if (!rest.isEmpty()) {
-        io.err << Prefix << "unexpected argument \"" << rest.first() << "\"\n";
-        return ExitUsage;
-    }
-    if (!IsAcceptableName(user)) {
-        io.err << Prefix << "\"" << user << "\" cannot be a user name\n";
-        return ExitUsage;
-    }
+    const double timeout = announce->timeout;
+    const QString& user = announce->user;
 
     const NetworkConfig config = net->config;
     TALMailSlot transport(std::make_unique<UdpMailslotBackend>(net->computer, [config] { return config; }), nullptr,

@@ -14,7 +14,9 @@ enum ExitCode
     ExitUsage = 2,
 };
 
-// Output channels of one subcommand run; tests and main() hand in their own.
+// Output channels of one run: main() hands in standard output and standard error, the
+// argument tests (tests/cli/tst_cli_arguments.cpp), which run the commands in their own
+// process, streams over strings. The other CLI tests start the program.
 struct CliStreams
 {
     QTextStream& out;
@@ -41,3 +43,8 @@ public:
 };
 
 const QList<CliCommand>& cliCommands();
+
+// Runs colloqua-cli on `args` (without the program's name) and gives its exit code: the
+// commands' usage, "--help" and "--version" (the application version main() sets), or the
+// command named first.
+int runCli(QStringList args, CliStreams& io);

@@ -1,21 +1,5 @@
 #include "frameprint.h"
 
-QString escapeForTerminal(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
-            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
-        else if (u == u'\\')
-            out += QStringLiteral("\\\\");
-        else
-            out += c;
-    }
-    return out;
-}
-
 QString frameTimeText(const QDateTime& time)
 {
     return time.isValid() ? time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QStringLiteral("0");

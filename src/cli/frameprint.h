@@ -1,14 +1,12 @@
 #pragma once
 
 #include "tdados.h"
+#include "terminaltext.h"
 
 #include <QString>
-#include <QStringView>
 #include <QTextStream>
 
-// Output shared by `frame` and `history`. Texts come from the network, so control characters
-// are shown as \xHH (and "\" as "\\"): one record stays one line and reaches the terminal inert.
-QString escapeForTerminal(QStringView text);
+// Output shared by `frame` and `history`.
 
 // "yyyy-MM-dd HH:mm:ss", or "0" for no time.
 QString frameTimeText(const QDateTime& time);

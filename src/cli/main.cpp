@@ -1,45 +1,10 @@
+#include "colloquaversion.h"
 #include "command.h"
 #include "localtimezone.h"
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <cstdio>
-
-namespace
-{
-QList<CliCommand>& registry()
-{
-    static QList<CliCommand> commands;
-    return commands;
-}
-
-void printHelp(QTextStream& out)
-{
-    out << "Usage: colloqua-cli COMMAND [ARGUMENTS]\n\n"
-           "The terminal companion of Colloqua: inspect a station's files, change its settings,\n"
-           "and talk to the stations of a channel.\n\nCommands:\n";
-    QList<CliCommand> sorted = cliCommands();
-    std::sort(sorted.begin(), sorted.end(), [](const CliCommand& a, const CliCommand& b) { return a.name < b.name; });
-    qsizetype width = 0;
-    for (const CliCommand& command : std::as_const(sorted))
-        width = std::max(width, command.name.size());
-    for (const CliCommand& command : std::as_const(sorted))
-        out << "  " << command.name.leftJustified(width + 2) << command.brief << "\n";
-    out << "\n\"colloqua-cli COMMAND --help\" shows how to call a command and what it does.\n"
-           "Exit codes: 0 success, 1 failure, 2 wrong usage.\n";
-}
-} // namespace
-
-CliRegistration::CliRegistration(CliCommand command)
-{
-    registry().append(std::move(command));
-}
-
-const QList<CliCommand>& cliCommands()
-{
-    return registry();
-}
 
 int main(int argc, char* argv[])
 {
@@ -51,30 +16,5 @@ int main(int argc, char* argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     CliStreams io{out, err};
-
-    QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty()) {
-        printHelp(err);
-        return ExitUsage;
-    }
-    const QString name = args.takeFirst();
-    if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
-        printHelp(out);
-        return ExitOk;
-    }
-    if (name == QLatin1String("--version")) {
-        out << "colloqua-cli " << COLLOQUA_VERSION << "\n";
-        return ExitOk;
-    }
-    for (const CliCommand& command : cliCommands()) {
-        if (command.name == name) {
-            if (args.contains(QStringLiteral("--help"))) {
-                out << "Usage: colloqua-cli " << command.usage << "\n" << command.summary << "\n";
-                return ExitOk;
-            }
-            return command.run(args, io);
-        }
-    }
-    err << "colloqua-cli: unknown command \"" << name << "\" (see colloqua-cli --help)\n";
-    return ExitUsage;
+    return runCli(QCoreApplication::arguments().mid(1), io);
 }

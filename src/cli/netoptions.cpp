@@ -2,14 +2,18 @@
 
 #include "machineidentity.h"
 #include "namerules.h"
+#include "usertree.h"
 
 #include <QHostAddress>
+
+#include <cmath>
 
 namespace
 {
 const QStringList Flags = { QStringLiteral("--channel"), QStringLiteral("--computer"), QStringLiteral("--address"),
     QStringLiteral("--port"), QStringLiteral("--broadcast"), QStringLiteral("--group") };
 constexpr qsizetype MaxChannelLength = 8;
+constexpr double MaxTimeout = 3600.0;
 } // namespace
 
 QString NetOptions::usage()
@@ -18,30 +22,12 @@ QString NetOptions::usage()
         "--channel C [--computer NAME] [--address IP] [--port N] [--broadcast HOST[:PORT],...] [--group NAME]");
 }
 
-std::optional<QString> NetOptions::takeValue(QStringList& args, const QString& name, bool& missing)
+QList<CliArguments::Option> NetOptions::options()
 {
-    missing = false;
-    std::optional<QString> value;
-    for (qsizetype i = 0; i < args.size();) {
-        const QString& arg = args.at(i);
-        if (arg == QLatin1String("--"))
-            break;
-        if (arg == name) {
-            if (i + 1 >= args.size()) {
-                missing = true;
-                args.removeAt(i);
-                return std::nullopt;
-            }
-            value = args.at(i + 1);
-            args.remove(i, 2);
-        } else if (arg.startsWith(name + QLatin1Char('='))) {
-            value = arg.mid(name.size() + 1);
-            args.removeAt(i);
-        } else {
-            ++i;
-        }
-    }
-    return value;
+    QList<CliArguments::Option> options;
+    for (const QString& flag : Flags)
+        options.append({ flag });
+    return options;
 }
 
 QString NetOptions::stableUserName()
@@ -54,28 +40,25 @@ QString NetOptions::stableUserName()
     return name;
 }
 
-std::optional<NetOptions> NetOptions::parse(
-    const QStringList& args, QStringList& rest, QTextStream& err, const QString& prefix)
+std::optional<NetOptions> NetOptions::parse(const CliArguments& args, QTextStream& err, const QString& prefix)
 {
     NetOptions none;
     none.computer = MachineIdentity::computerName();
-    return parse(args, rest, err, prefix, none);
+    return parse(args, err, prefix, none);
 }
 
 std::optional<NetOptions> NetOptions::parse(
-    const QStringList& args, QStringList& rest, QTextStream& err, const QString& prefix, const NetOptions& defaults)
+    const CliArguments& args, QTextStream& err, const QString& prefix, const NetOptions& defaults)
 {
-    rest = args;
     NetOptions options = defaults;
     QStringList values(Flags.size());
     QList<bool> given(Flags.size(), false);
     for (qsizetype f = 0; f < Flags.size(); ++f) {
-        bool missing = false;
-        const std::optional<QString> value = takeValue(rest, Flags.at(f), missing);
-        if (missing) {
+        if (args.missing() == Flags.at(f)) {
             err << prefix << Flags.at(f) << " needs a value\n";
             return std::nullopt;
         }
+        const std::optional<QString> value = args.value(Flags.at(f));
         values[f] = value.value_or(QString());
         given[f] = value.has_value();
         if (f == 0 && !value && defaults.channel.isEmpty()) {
@@ -124,5 +107,40 @@ std::optional<NetOptions> NetOptions::parse(
     }
     if (!values.at(5).trimmed().isEmpty())
         options.config.group = values.at(5).trimmed();
+    return options;
+}
+
+QList<CliArguments::Option> AnnounceOptions::options()
+{
+    return { { QStringLiteral("--timeout") }, { QStringLiteral("--user") } };
+}
+
+std::optional<AnnounceOptions> AnnounceOptions::parse(
+    const CliArguments& args, QTextStream& err, const QString& prefix, double defaultTimeout)
+{
+    if (args.missing() == QLatin1String("--timeout") || args.missing() == QLatin1String("--user")) {
+        err << prefix << args.missing() << " needs a value\n";
+        return std::nullopt;
+    }
+    AnnounceOptions options { defaultTimeout, {} };
+    if (const std::optional<QString> text = args.value(QStringLiteral("--timeout"))) {
+        bool ok = false;
+        options.timeout = text->toDouble(&ok);
+        if (!ok || !std::isfinite(options.timeout) || options.timeout <= 0 || options.timeout > MaxTimeout) {
+            err << prefix << "\"" << *text << "\" is not a time-out in seconds (above 0, at most 3600)\n";
+            return std::nullopt;
+        }
+    }
+    // The same name at every run: the stations' trees keep one entry for it, not one per run.
+    const std::optional<QString> user = args.value(QStringLiteral("--user"));
+    options.user = user ? user->toUpper() : NetOptions::stableUserName();
+    if (!args.rest().isEmpty()) {
+        err << prefix << "unexpected argument \"" << args.rest().first() << "\"\n";
+        return std::nullopt;
+    }
+    if (!IsAcceptableName(options.user)) {
+        err << prefix << "\"" << options.user << "\" cannot be a user name\n";
+        return std::nullopt;
+    }
     return options;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cliarguments.h"
 #include "networkconfig.h"
 
 #include <QString>
@@ -21,23 +22,31 @@ struct NetOptions
 
     // The usage text of the flags, for a command's usage line.
     static QString usage();
+    // The flags, for the command's own list of options.
+    static QList<CliArguments::Option> options();
 
-    // Takes the network flags out of `args` and leaves every other argument in `rest`, in
-    // order. On a bad or missing value writes "<prefix><what is wrong>" to `err` and gives
-    // nothing.
-    static std::optional<NetOptions> parse(
-        const QStringList& args, QStringList& rest, QTextStream& err, const QString& prefix);
+    // The flags of `args`. On a bad or missing value writes "<prefix><what is wrong>" to `err`
+    // and gives nothing.
+    static std::optional<NetOptions> parse(const CliArguments& args, QTextStream& err, const QString& prefix);
     // The same, with what a flag does not give taken from `defaults` (a station's settings);
     // --channel is then required only when `defaults` has no channel.
-    static std::optional<NetOptions> parse(const QStringList& args, QStringList& rest, QTextStream& err,
-        const QString& prefix, const NetOptions& defaults);
+    static std::optional<NetOptions> parse(
+        const CliArguments& args, QTextStream& err, const QString& prefix, const NetOptions& defaults);
 
     // The user name `who` and `doctor` announce under without --user, the same at every run
     // so that the stations' trees keep one entry for it: the login name in capitals, each
     // character a user name cannot hold written "-".
     static QString stableUserName();
+};
 
-    // Takes "--name VALUE" or "--name=VALUE" out of `args`: the value, or nothing when the
-    // flag is absent. `missing` is set when the flag is there without a value.
-    static std::optional<QString> takeValue(QStringList& args, const QString& name, bool& missing);
+// What `who` and `doctor` add: how long to listen after the invisible announcement
+// (--timeout S) and the user name it carries (--user NAME). Neither takes other words.
+struct AnnounceOptions
+{
+    double timeout = 0;
+    QString user;
+
+    static QList<CliArguments::Option> options();
+    static std::optional<AnnounceOptions> parse(
+        const CliArguments& args, QTextStream& err, const QString& prefix, double defaultTimeout);
 };

@@ -98,18 +98,12 @@ void TestCliBackup::commands_data()
     QTest::newRow("no data directory") << QStringList() << words("backup --name x") << 1 << QString()
                                        << QStringLiteral("nothing to back up")
                                        << QStringList { QStringLiteral("!Bk x") };
-    QTest::newRow("unknown option") << data << words("backup --all") << 2 << QString()
-                                    << QStringLiteral("unknown option") << QStringList();
-    QTest::newRow("name without value") << data << words("backup --name") << 2 << QString()
-                                        << QStringLiteral("--name needs a value") << QStringList();
     QTest::newRow("list") << QStringList { QStringLiteral("Bk 2/"), QStringLiteral("Bk 1/"),
         QStringLiteral("Old Bk 1/"), QStringLiteral("bk 1/"), QStringLiteral("Bk release 1.2/"),
         QStringLiteral("Dados/") }
                           << words("backups") << 0 << QStringLiteral("Bk 1\nBk 2\nOld Bk 1\n") << QString()
                           << QStringList();
     QTest::newRow("empty list") << data << words("backups") << 0 << QString() << QString() << QStringList();
-    QTest::newRow("list takes no name") << data << words("backups x") << 2 << QString() << QStringLiteral("Usage")
-                                        << QStringList();
     const QStringList restorable { QStringLiteral("Bk antes/hist_recv.dbt=antigo"),
         QStringLiteral("Bk antes/usuarios.dbt=ANA"), QStringLiteral("Dados/hist_recv.dbt=novo"),
         QStringLiteral("Dados/hist_send.dbt=extra"), QStringLiteral("bk 1/hist_recv.dbt=x") };
@@ -131,8 +125,6 @@ void TestCliBackup::commands_data()
     QTest::newRow("restore from outside")
         << restorable << (QStringList { QStringLiteral("restore"), QStringLiteral("../Bk antes") }) << 1 << QString()
         << QStringLiteral("no backup") << untouched;
-    QTest::newRow("restore without name")
-        << restorable << words("restore") << 2 << QString() << QStringLiteral("Usage") << untouched;
 }
 
 void TestCliBackup::commands()

@@ -1,3 +1,4 @@
+#include "frame.h"
 #include "loopback.h"
 #include "sessionstation.h"
 
@@ -60,11 +61,17 @@ private slots:
         home.write(
             QStringLiteral("Dados/ArvUsuarios.tv"), "Equipe\r\n\t'ANA (pc-a)\r\n\t'ZECA (pc-z)\r\n'GIL (pc-g)\r\n");
 
-        // Stations of another channel and another workgroup speak while the doctor listens.
-        const Run run = doctor(home, Loopback::nextAddress(), [&] {
+        // Stations of another channel and another workgroup speak while the doctor listens, and
+        // a datagram for another computer carries names with terminal escapes.
+        const QHostAddress doctorAddress = Loopback::nextAddress();
+        RawPeer hostile;
+        const Run run = doctor(home, doctorAddress, [&] {
             vera.session->Conectar(QStringLiteral("VERA"), QStringLiteral("VENDAS"), QStringLiteral("ON"));
             gil.session->Conectar(QStringLiteral("GIL"), SessionStation::Channel, QStringLiteral("ON"));
+            hostile.send(doctorAddress, QStringLiteral("PC\x1b]0;X\x07"), QStringLiteral("EV\x1b[2J"),
+                QStringLiteral("ev"), QStringLiteral("M[EVA|ANA|%1|5]S[]D[oi]").arg(FrameTimestamp(SystemClock())));
         });
+        QVERIFY2(!run.out.contains(QChar(0x1b)) && !run.out.contains(QChar(0x07)), qPrintable(run.out));
         QCOMPARE(run.exitCode, 1);
         const QStringList findings {
             QStringLiteral("ok: the own broadcast came back"),
@@ -77,6 +84,8 @@ private slots:
             QStringLiteral("PROBLEM: GIL (pc-g) answers from %1 when addressed, but its workgroup (GRUPO) is not "
                            "WORKGROUP")
                 .arg(gil.address.toString()),
+            QStringLiteral("PROBLEM: ev\\x1b[2j (%1) sent datagrams for the computer pc\\x1b]0;x\\x07 to this address")
+                .arg(hostile.address().toString()),
         };
         for (const QString& finding : findings)
             QVERIFY2(run.out.contains(finding), qPrintable(finding + QStringLiteral("\n---\n") + run.out));

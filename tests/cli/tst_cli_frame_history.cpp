@@ -152,57 +152,6 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QByteArray());
     }
-
-    void errors_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("frame without text") << QStringList { QStringLiteral("frame") } << 2;
-        QTest::newRow("frame with two texts")
-            << QStringList { QStringLiteral("frame"), QStringLiteral("a"), QStringLiteral("b") } << 2;
-        QTest::newRow("frame with unknown option")
-            << QStringList { QStringLiteral("frame"), QStringLiteral("--x") } << 2;
-        QTest::newRow("history without file") << QStringList { QStringLiteral("history") } << 2;
-        QTest::newRow("history with only --fields")
-            << QStringList { QStringLiteral("history"), QStringLiteral("--fields") } << 2;
-        QTest::newRow("history with unknown option")
-            << QStringList { QStringLiteral("history"), QStringLiteral("--all"), QStringLiteral("x") } << 2;
-        QTest::newRow("history of a missing file")
-            << QStringList { QStringLiteral("history"), QStringLiteral("/nonexistent/colloqua/hist_recv.dbt") } << 1;
-        QTest::newRow("history of a directory") << QStringList { QStringLiteral("history"), QStringLiteral("/") } << 1;
-    }
-    void errors()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
-        const Run run = runCli(args);
-        QCOMPARE(run.exitCode, exitCode);
-        QCOMPARE(run.out, QByteArray());
-        QVERIFY(!run.err.isEmpty());
-    }
-
-    void frameTextStartingWithDash()
-    {
-        const Run run = runCli({ QStringLiteral("frame"), QStringLiteral("--"), QStringLiteral("-M[A]S[]D[]") });
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.contains("\nValid=true\n"));
-    }
-
-    // The output format is told by --help.
-    void helpTellsTheFormat_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::newRow("frame") << QStringLiteral("frame");
-        QTest::newRow("history") << QStringLiteral("history");
-    }
-    void helpTellsTheFormat()
-    {
-        QFETCH(QString, command);
-        const Run run = runCli({ command, QStringLiteral("--help") });
-        QCOMPARE(run.exitCode, 0);
-        for (const char* word : { "SenderComputer=", "ParsedAt=", "Valid=", "yyyy-MM-dd HH:mm:ss", "\\xHH" })
-            QVERIFY2(run.out.contains(word), word);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCliFrameHistory)

@@ -207,61 +207,6 @@ private slots:
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains("cannot open the mailbox TESTE"), r.err.constData());
     }
-
-    void wrongUsage_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QByteArray>("error");
-        const QStringList net = Station { QStringLiteral("PCA") }.flags();
-        const QString listen = QStringLiteral("listen");
-        const QString send = QStringLiteral("send");
-        const QString to = QStringLiteral("--to");
-        QTest::newRow("listen without channel") << QStringList { listen } << 2 << QByteArray("--channel is required");
-        QTest::newRow("count zero") << (QStringList { listen } + net
-            + QStringList { QStringLiteral("--count"), QStringLiteral("0") })
-                                    << 2 << QByteArray("is not a count");
-        QTest::newRow("count not a number")
-            << (QStringList { listen } + net + QStringList { QStringLiteral("--count"), QStringLiteral("x") }) << 2
-            << QByteArray("is not a count");
-        QTest::newRow("count without value")
-            << (QStringList { listen } + net + QStringList { QStringLiteral("--count") }) << 2
-            << QByteArray("--count needs a value");
-        QTest::newRow("listen extra argument") << (QStringList { listen } + net + QStringList { QStringLiteral("x") })
-                                               << 2 << QByteArray("unexpected argument");
-        QTest::newRow("listen unknown option")
-            << (QStringList { listen } + net + QStringList { QStringLiteral("--to"), QStringLiteral("x") }) << 2
-            << QByteArray("unknown option \"--to\"");
-        QTest::newRow("send without --to")
-            << (QStringList { send } + net + QStringList { QStringLiteral("oi") }) << 2 << QByteArray("--to COMPUTER");
-        QTest::newRow("send without text") << (QStringList { send } + net + QStringList { to, QStringLiteral("*") })
-                                           << 2 << QByteArray("one argument");
-        QTest::newRow("send two texts") << (QStringList { send } + net
-            + QStringList { to, QStringLiteral("*"), QStringLiteral("a"), QStringLiteral("b") })
-                                        << 2 << QByteArray("one argument");
-        QTest::newRow("send unknown option") << (QStringList { send } + net
-            + QStringList { to, QStringLiteral("*"), QStringLiteral("--loud"), QStringLiteral("a") })
-                                             << 2 << QByteArray("unknown option \"--loud\"");
-        QTest::newRow("channel too long") << QStringList { send, QStringLiteral("--channel"),
-            QStringLiteral("NOVECANAL"), to, QStringLiteral("*"), QStringLiteral("a") }
-                                          << 2 << QByteArray("1 to 8 characters");
-        QTest::newRow("bad port") << QStringList { send, QStringLiteral("--channel"), QStringLiteral("TESTE"),
-            QStringLiteral("--port"), QStringLiteral("70000"), to, QStringLiteral("*"), QStringLiteral("a") }
-                                  << 2 << QByteArray("is not a port");
-        QTest::newRow("unknown computer")
-            << (QStringList { send } + net + QStringList { to, QStringLiteral("nenhum.invalid"), QStringLiteral("a") })
-            << 1 << QByteArray("nothing sent");
-    }
-    void wrongUsage()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
-        QFETCH(QByteArray, error);
-        const Run r = runCli(args);
-        QCOMPARE(r.exitCode, exitCode);
-        QVERIFY2(r.err.contains(error), r.err.constData());
-        QVERIFY(r.out.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCliNet)

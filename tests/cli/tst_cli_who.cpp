@@ -20,11 +20,6 @@ QStringList whoArguments(const QStringList& args)
         QStringLiteral("--computer"), QStringLiteral("CLI-PC") }
     + args;
 }
-
-QStringList words(const char* text)
-{
-    return QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
 } // namespace
 
 class TestCliWho : public QObject
@@ -74,29 +69,6 @@ private slots:
         QTRY_VERIFY(a.master().endsWith(QStringLiteral(" (cli-pc)\n")));
         QCOMPARE(a.master().count(QStringLiteral("(cli-pc)")), 1);
         QVERIFY(a.master().startsWith(QLatin1Char('\'')));
-    }
-
-    void wrongUsage_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("no channel") << words("--timeout 1") << "--channel is required";
-        QTest::newRow("channel too long") << words("--channel CHANNEL09") << "1 to 8 characters";
-        QTest::newRow("bad time-out") << words("--channel NETWORK --timeout 0") << "is not a time-out";
-        QTest::newRow("missing value") << words("--channel NETWORK --timeout") << "--timeout needs a value";
-        QTest::newRow("bad user") << words("--channel NETWORK --user A(B") << "cannot be a user name";
-        QTest::newRow("stray argument") << words("--channel NETWORK extra") << "unexpected argument";
-    }
-    void wrongUsage()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, error);
-        QProcess who;
-        who.start(QStringLiteral(COLLOQUA_CLI_PATH), whoArguments(args));
-        QVERIFY(who.waitForFinished(30000));
-        QCOMPARE(who.exitCode(), 2);
-        QVERIFY2(QString::fromUtf8(who.readAllStandardError()).contains(error), qPrintable(error));
-        QCOMPARE(who.readAllStandardOutput(), QByteArray());
     }
 };
 

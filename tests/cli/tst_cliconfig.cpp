@@ -77,16 +77,6 @@ private slots:
                                           << words("SETUP DEFAULT_STATUS") << 0 << QStringLiteral("AU\n") << QString();
         QTest::newRow("path") << QByteArray() << words("path") << 0 << QStringLiteral("%HOME%colloqua.ini\n")
                               << QString();
-        QTest::newRow("no action") << QByteArray() << QStringList() << 2 << QString() << QStringLiteral("Usage");
-        QTest::newRow("unknown action") << QByteArray() << words("show") << 2 << QString() << QStringLiteral("Usage");
-        QTest::newRow("too few arguments")
-            << QByteArray() << words("get SETUP") << 2 << QString() << QStringLiteral("Usage");
-        QTest::newRow("get with a value")
-            << QByteArray() << words("get SETUP DEFAULT_USER ANA") << 2 << QString() << QStringLiteral("Usage");
-        QTest::newRow("unknown option") << QByteArray() << words("list --all") << 2 << QString()
-                                        << QStringLiteral("unknown option");
-        QTest::newRow("unknown type") << QByteArray() << words("get A B --type float") << 2 << QString()
-                                      << QStringLiteral("unknown type");
         QTest::newRow("init over a file")
             << QByteArray("[SETUP]\r\n") << words("init") << 1 << QString() << QStringLiteral("already exists");
     }

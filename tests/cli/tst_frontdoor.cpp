@@ -1,10 +1,10 @@
+#include "colloquaversion.h"
 #include "settings.h"
 #include "stationprocess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -79,8 +79,6 @@ private slots:
     void helpAndVersionNeedNoDisplay();
     void noDisplay_data();
     void noDisplay();
-    void cliHelpListsEveryCommand_data();
-    void cliHelpListsEveryCommand();
     void cliVersion();
     void busyPortIsTold();
 
@@ -182,32 +180,6 @@ void TestFrontDoor::noDisplay()
     QCOMPARE(run.err, message);
     // Nothing was started: the home is untouched.
     QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-}
-
-void TestFrontDoor::cliHelpListsEveryCommand_data()
-{
-    QTest::addColumn<QString>("command");
-    for (const char* command :
-        { "backup", "backups", "config", "frame", "history", "listen", "restore", "send", "version", "who" })
-        QTest::newRow(command) << QString::fromLatin1(command);
-}
-
-void TestFrontDoor::cliHelpListsEveryCommand()
-{
-    QFETCH(QString, command);
-    const Run run = runProgram(QStringLiteral(COLLOQUA_CLI_PATH), { QStringLiteral("--help") });
-    QCOMPARE(run.exitCode, 0);
-    // One line each: the name, then what it does.
-    const QRegularExpression line(
-        QStringLiteral("^  %1 +(\\S.*)$").arg(QRegularExpression::escape(command)), QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch match = line.match(run.out);
-    QVERIFY2(match.hasMatch(), qPrintable(run.out));
-    QVERIFY(match.captured(1).size() >= 10);
-    QVERIFY(match.captured(0).size() <= 80);
-    // Its own --help tells the rest.
-    const Run own = runProgram(QStringLiteral(COLLOQUA_CLI_PATH), { command, QStringLiteral("--help") });
-    QCOMPARE(own.exitCode, 0);
-    QVERIFY(own.out.startsWith(QStringLiteral("Usage: colloqua-cli ") + command));
 }
 
 void TestFrontDoor::cliVersion()

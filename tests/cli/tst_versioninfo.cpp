@@ -1,3 +1,4 @@
+#include "colloquaversion.h"
 #include "fileversioninfo.h"
 #include "versionresource.h"
 

@@ -52,8 +52,8 @@ QString Refusal(const QString& name)
 QString InvalidNameWarning()
 {
     return QCoreApplication::translate(
-               "BackupNames", "Um nome de arquivo ou diretório não pode conter qualquer um dos caracteres seguintes:")
-        + QLatin1Char('\r') + ForbiddenCharacters();
+        "BackupNames", "Um nome de arquivo ou diretório não pode conter qualquer um dos caracteres seguintes:\r%1")
+        .arg(ForbiddenCharacters());
 }
 
 QString DirectoryName(const QString& name)

@@ -92,10 +92,13 @@ QString CommunicatorSession::MailboxProblem(const MailslotOpenError& error)
     case MailslotOpenError::Kind::Refused:
         break;
     }
-    const QString where = error.address.isEmpty() ? port : QString(port + tr(" do endereço ") + error.address);
-    return tr("O sistema não deixou abrir a porta UDP %1: esta estação não recebe mensagens.\r\rVerifique ENDERECO "
-              "e PORTA na seção REDE do arquivo colloqua.ini e conecte-se de novo.")
-        .arg(where);
+    if (error.address.isEmpty())
+        return tr("O sistema não deixou abrir a porta UDP %1: esta estação não recebe mensagens.\r\rVerifique "
+                  "ENDERECO e PORTA na seção REDE do arquivo colloqua.ini e conecte-se de novo.")
+            .arg(port);
+    return tr("O sistema não deixou abrir a porta UDP %1 do endereço %2: esta estação não recebe mensagens.\r\r"
+              "Verifique ENDERECO e PORTA na seção REDE do arquivo colloqua.ini e conecte-se de novo.")
+        .arg(port, error.address);
 }
 
 CommunicatorSession::CommunicatorSession(Services services, const QLocale& collation, QObject* parent)

@@ -17,15 +17,24 @@ bool isControl(QChar c)
     return c.category() == QChar::Other_Control;
 }
 
+// The text without its first `marker`, wherever it stands: a name never holds one (IsAcceptableName).
+QString without(QString text, QChar marker)
+{
+    const qsizetype at = text.indexOf(marker);
+    if (at >= 0)
+        text.remove(at, 1);
+    return text;
+}
+
+QString withoutMarkers(const QString& text)
+{
+    return without(without(text, InvisibleMarker), OfflineMarker);
+}
+
 // Text of an entry in the given state: markers removed, then the one for the index put in front.
 QString entryTextFor(QString text, int index)
 {
-    const qsizetype dot = text.indexOf(InvisibleMarker);
-    if (dot >= 0)
-        text.remove(dot, 1);
-    const qsizetype quote = text.indexOf(OfflineMarker);
-    if (quote >= 0)
-        text.remove(quote, 1);
+    text = withoutMarkers(text);
     if (index == TreeIcon::Invisible)
         text.prepend(InvisibleMarker);
     else if (index == TreeIcon::Offline)
@@ -36,9 +45,7 @@ QString entryTextFor(QString text, int index)
 // Unloading and loading leave an entry offline: no invisible marker, one offline marker.
 QString offlineText(QString text)
 {
-    const qsizetype dot = text.indexOf(InvisibleMarker);
-    if (dot >= 0)
-        text.remove(dot, 1);
+    text = without(text, InvisibleMarker);
     if (!text.contains(OfflineMarker))
         text.prepend(OfflineMarker);
     return text;
@@ -94,14 +101,7 @@ UserEntryParts SepararUsuario(const QString& text)
     UserEntryParts parts;
     const qsizetype open = text.indexOf(QLatin1Char('('));
     const qsizetype close = text.indexOf(QLatin1Char(')'));
-    QString user = TrimBlanks(open >= 0 ? text.left(open) : text);
-    const qsizetype dot = user.indexOf(InvisibleMarker);
-    if (dot >= 0)
-        user.remove(dot, 1);
-    const qsizetype quote = user.indexOf(OfflineMarker);
-    if (quote >= 0)
-        user.remove(quote, 1);
-    parts.user = TrimBlanks(user);
+    parts.user = TrimBlanks(withoutMarkers(TrimBlanks(open >= 0 ? text.left(open) : text)));
     // A ")" before the "(" leaves no computer name rather than a negative span.
     if (open >= 0 && close > open)
         parts.computer = TrimBlanks(text.mid(open + 1, close - open - 1));

@@ -79,5 +79,5 @@ QString OutgoingMessage::lostCharactersWarning(const QString& typed)
         missing.resize(MaxListed);
         missing.append(QStringLiteral("…"));
     }
-    return tr("Serão enviados como \"?\":") + QLatin1Char(' ') + missing.join(QLatin1Char(' '));
+    return tr("Serão enviados como \"?\": %1").arg(missing.join(QLatin1Char(' ')));
 }

@@ -68,9 +68,10 @@ QString tooltip(const QList<ListedRecipient>& list)
         // The text before the first "(", as listed: the list never holds markers.
         const qsizetype open = recipient.entry.indexOf(QLatin1Char('('));
         const QString user = TrimBlanks(open >= 0 ? recipient.entry.left(open) : recipient.entry);
+        // A substring test, as the tooltip has always had: a name inside one shown (RUNO after BRUNO) is left out.
         if (text.contains(user))
             continue;
-        text += (text.isEmpty() ? tr("Destino:") : QStringLiteral(",")) + QLatin1Char('\n') + user;
+        text += text.isEmpty() ? tr("Destino:\n%1").arg(user) : QStringLiteral(",\n") + user;
     }
     return text;
 }

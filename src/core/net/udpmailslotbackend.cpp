@@ -91,6 +91,7 @@ QByteArray UdpMailslotBackend::read()
     }
     if (!item)
         return {};
+    // At hand-over, not on arrival: the answer to this datagram goes where this one came from.
     learn(*item);
     return std::move(item->data);
 }

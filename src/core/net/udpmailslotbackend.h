@@ -186,6 +186,7 @@ private:
 
     // Calling thread only.
     PeerDirectory m_peers;
+    // Names the user was told of, once each; bounded like the peer table against forged names.
     QSet<QString> m_told;
     DuplicateNameHandler m_onDuplicate;
     NameLookups m_lookups;

@@ -56,7 +56,7 @@ QString fileOsText(quint32 os)
     case 0x10000:
         return QStringLiteral("MS-DOS");
     case 0x10001:
-        return QStringLiteral("16-bit Windows ") + tr("sob MS-DOS");
+        return tr("16-bit Windows sob MS-DOS");
     case 0x20000:
         return QStringLiteral("16-bit OS/2");
     case 0x30000:
@@ -64,7 +64,7 @@ QString fileOsText(quint32 os)
     case 0x40000:
         return QStringLiteral("Windows NT");
     default:
-        return tr("Fora do Padrão. Código: ") + QString::number(os);
+        return tr("Fora do Padrão. Código: %1").arg(os);
     }
 }
 
@@ -91,9 +91,9 @@ QString fileTypeText(quint32 type, quint32 subtype)
     case 2:
         return QStringLiteral("Dynamic-Link Lib.");
     case 3:
-        return QStringLiteral("Device driver - Driver ") + driverSubtypeText(subtype);
+        return tr("Device driver - Driver %1").arg(driverSubtypeText(subtype));
     case 4:
-        return tr("Fonte - Fonte ") + fontSubtypeText(subtype);
+        return tr("Fonte - Fonte %1").arg(fontSubtypeText(subtype));
     case 5:
         return QStringLiteral("Virtual Device");
     case 7:
@@ -120,27 +120,27 @@ bool MyFileVersionAtributes(const QString& fileName, QStringList& lines)
     if (!resource || !resource->translations())
         return false;
     const std::pair<const char*, const char*> table[] = {
-        { "CompanyName", "Empresa" },
-        { "FileDescription", "Descrição" },
-        { "FileVersion", "Versão do Arquivo" },
-        { "InternalName", "Nome Interno" },
-        { "LegalCopyright", "Copyright" },
-        { "OriginalFilename", "Nome Original do Arquivo" },
-        { "ProductName", "Produto" },
-        { "ProductVersion", "Versão do Produto" },
-        { "Comments", "Comentários" },
+        { "CompanyName", "Empresa: %1" },
+        { "FileDescription", "Descrição: %1" },
+        { "FileVersion", "Versão do Arquivo: %1" },
+        { "InternalName", "Nome Interno: %1" },
+        { "LegalCopyright", "Copyright: %1" },
+        { "OriginalFilename", "Nome Original do Arquivo: %1" },
+        { "ProductName", "Produto: %1" },
+        { "ProductVersion", "Versão do Produto: %1" },
+        { "Comments", "Comentários: %1" },
     };
     QStringList found;
     for (const auto& [key, label] : table) {
         if (const std::optional<QString> value = readVersionString(*resource, QLatin1StringView(key)))
-            found.append(QString(tr(label) + QStringLiteral(": ") + *value));
+            found.append(tr(label).arg(*value));
     }
     if (const std::optional<VersionFixedInfo> fixed = resource->fixedInfo()) {
         const QString flags = fileFlagsText(fixed->fileFlags);
         if (!flags.isEmpty())
-            found.append(QString(tr("Atributos: ") + flags));
-        found.append(QString(tr("Plataforma (OS): ") + fileOsText(fixed->fileOS)));
-        found.append(QString(tr("Tipo de Arquivo: ") + fileTypeText(fixed->fileType, fixed->fileSubtype)));
+            found.append(tr("Atributos: %1").arg(flags));
+        found.append(tr("Plataforma (OS): %1").arg(fileOsText(fixed->fileOS)));
+        found.append(tr("Tipo de Arquivo: %1").arg(fileTypeText(fixed->fileType, fixed->fileSubtype)));
     }
     lines += found;
     return !found.isEmpty();

@@ -92,7 +92,7 @@ void TFormRestore::ButRestaurarClick()
     if (name.isEmpty())
         return;
     if (!m_station.prompter().confirm(Prompter::Kind::Confirmation, Titulo,
-            tr("Confirma restauração dos arquivos apartir do Backup selecionado") + QLatin1Char('\n') + name))
+            tr("Confirma restauração dos arquivos apartir do Backup selecionado\n%1").arg(name)))
         return;
     // A session writes its tree over the file at every presence frame and at logoff, so the
     // restored tree would not last: log off first, and back on with the restored files.
@@ -117,7 +117,7 @@ void TFormRestore::ExcluirSelecionado()
     if (name.isEmpty())
         return;
     if (!m_station.prompter().confirm(Prompter::Kind::Confirmation, Titulo,
-            tr("Confirma a deleção dos arquivos de Backup selecionado") + QLatin1Char('\n') + name))
+            tr("Confirma a deleção dos arquivos de Backup selecionado\n%1").arg(name)))
         return;
     // A directory that keeps a subdirectory stays, and stays listed: no message either way.
     BackupStore::DeleteBackup(m_station.FormComTools().OrbFindFile1(), m_dirBase + name);

@@ -239,14 +239,14 @@ void TFormCom::buildMenus()
 {
     QMenu* comunicador = menuBar()->addMenu(tr("Comunicador"));
     // Ctrl+N and Ctrl+H are served by TratarAtalhos, in every window that passes keys to it.
-    addEntry(comunicador, tr("Enviar") + QStringLiteral("\tCtrl+N"), this, &TFormCom::MenuEnviarClick);
+    addEntry(comunicador, tr("Enviar\tCtrl+N"), this, &TFormCom::MenuEnviarClick);
     addEntry(comunicador, tr("Enviar para Todos"), this, &TFormCom::MenuEnviarTodosClick);
     comunicador->addSeparator();
-    addEntry(comunicador, tr("Histórico") + QStringLiteral("\tCtrl+H"), this, &TFormCom::MenuHistoricoClick);
+    addEntry(comunicador, tr("Histórico\tCtrl+H"), this, &TFormCom::MenuHistoricoClick);
     comunicador->addSeparator();
     addEntry(comunicador, tr("Refresh"), this, &TFormCom::MenuRefreshClick)->setShortcut(QKeySequence(Qt::Key_F5));
     comunicador->addSeparator();
-    addEntry(comunicador, tr("Fechar") + QStringLiteral("\tAlt+F4"), this, &QWidget::close);
+    addEntry(comunicador, tr("Fechar\tAlt+F4"), this, &QWidget::close);
 
     QMenu* usuario = menuBar()->addMenu(tr("Usuário"));
     addEntry(usuario, tr("Criar Grupo"), this, &TFormCom::MenuCriarGrupoClick);
@@ -373,7 +373,7 @@ void TFormCom::onLoggedOn()
     const QString computer = ComputadorAtual();
     m_lbUsuario->setText(user);
     m_lbMaquina->setText(computer);
-    m_station.FormSendMSG().setCaption(tr("de: ") + user + QStringLiteral(" (") + computer + QLatin1Char(')'));
+    m_station.FormSendMSG().setCaption(tr("de: %1 (%2)").arg(user, computer));
     MontarMenuUsuarios();
     DefinirTitulo(user);
     m_imgStatus1->show();

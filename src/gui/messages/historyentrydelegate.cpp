@@ -35,7 +35,8 @@ HistoryEntryDelegate::Columns HistoryEntryDelegate::columnsFor(const QFont& font
     const QFontMetrics metrics(font);
     const int labels = std::max(metrics.horizontalAdvance(tr("   de:")), metrics.horizontalAdvance(tr("para:")));
     // Every date has the same digits' width.
-    const int date = metrics.horizontalAdvance(tr("data:") + FormatarData(QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58))));
+    const int date
+        = metrics.horizontalAdvance(tr("data:%1").arg(FormatarData(QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58)))));
     Columns columns;
     columns.label = LabelColumn;
     columns.name = std::max(NameColumn, LabelColumn + labels + Gap);
@@ -92,7 +93,7 @@ HistoryEntryDelegate::Desenho HistoryEntryDelegate::desenho(
         result.textos.append({ QPoint(x + columns.name, y + d), name(frame.ToUser, isBold), colour(black), isBold });
     }
     const QColor dateColour = m_page == HistoryPage::Enviadas ? Green : m_page == HistoryPage::Todas ? Silver : Navy;
-    result.textos.append({ QPoint(x + columns.label, y + d + LineHeight), tr("data:") + FormatarData(frame.SentAt),
+    result.textos.append({ QPoint(x + columns.label, y + d + LineHeight), tr("data:%1").arg(FormatarData(frame.SentAt)),
         colour(dateColour), false });
     // The delivery mark of a sent message, under its date.
     const auto mark = DeliveryMarks::Marca(marca);

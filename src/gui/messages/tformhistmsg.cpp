@@ -414,10 +414,10 @@ QStringList TFormHistMSG::Linhas() const
         ParseFrame(RegistroDaEntrada(m_listBoxMsg->item(row)->text()), frame, m_station.clock());
         QStringList parts;
         if (m_abaAtual == Recebidas || m_abaAtual == Todas)
-            parts.append(tr("de:") + QLatin1Char(' ') + frame.FromUser);
+            parts.append(tr("de: %1").arg(frame.FromUser));
         if (m_abaAtual == Enviadas || m_abaAtual == Todas)
-            parts.append(tr("para:") + QLatin1Char(' ') + frame.ToUser);
-        parts.append(tr("data:") + QLatin1Char(' ') + FormatarData(frame.SentAt));
+            parts.append(tr("para: %1").arg(frame.ToUser));
+        parts.append(tr("data: %1").arg(FormatarData(frame.SentAt)));
         const auto marca = DeliveryMarks::Marca(m_listBoxMsg->item(row)->data(HistoryEntryDelegate::MarcaRole).toInt());
         if (marca != DeliveryMarks::Marca::Nenhuma)
             parts.append(DeliveryMarks::Texto(marca));

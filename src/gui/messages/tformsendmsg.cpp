@@ -241,19 +241,17 @@ void TFormSendMSG::buildMenus()
     addEntry(destinatarios, tr("Remover todos"), this, &TFormSendMSG::MenuRemoverTodosClick);
     mensagem->addSeparator();
     // The shortcuts are taken by TratarTecla, before the text box sees the keys.
-    addEntry(mensagem, tr("Enviar") + QStringLiteral("\tShift+Enter"), this, &TFormSendMSG::MenuEnviarClick);
-    addEntry(mensagem, tr("Enviar e Fechar") + QStringLiteral("\tCtrl+Enter"), this,
-        &TFormSendMSG::MenuEnviarEFecharClick);
+    addEntry(mensagem, tr("Enviar\tShift+Enter"), this, &TFormSendMSG::MenuEnviarClick);
+    addEntry(mensagem, tr("Enviar e Fechar\tCtrl+Enter"), this, &TFormSendMSG::MenuEnviarEFecharClick);
     mensagem->addSeparator();
-    addEntry(mensagem, tr("Fechar") + QStringLiteral("\tCtrl+F4"), this, &TFormSendMSG::Fechar);
+    addEntry(mensagem, tr("Fechar\tCtrl+F4"), this, &TFormSendMSG::Fechar);
 
     m_popMenuDestino = new QMenu(this);
     addEntry(m_popMenuDestino, tr("Marcar todos"), this, &TFormSendMSG::MenuMarcarTodosClick);
     addEntry(m_popMenuDestino, tr("Desmarcar todos"), this, &TFormSendMSG::MenuDesmarcarTodosClick);
     m_popMenuDestino->addSeparator();
-    addEntry(m_popMenuDestino, tr("Remover") + QStringLiteral("\tDel"), this, &TFormSendMSG::MenuRemoverClick);
-    addEntry(m_popMenuDestino, tr("Remover todos") + QStringLiteral("\tCtrl+Del"), this,
-        &TFormSendMSG::MenuRemoverTodosClick);
+    addEntry(m_popMenuDestino, tr("Remover\tDel"), this, &TFormSendMSG::MenuRemoverClick);
+    addEntry(m_popMenuDestino, tr("Remover todos\tCtrl+Del"), this, &TFormSendMSG::MenuRemoverTodosClick);
 
     m_popMenuFaces = new QMenu(this);
     const QStringList faces { tr("Bravo"), tr("Mal humorado"), tr("Indiferente"), tr("Atento"), tr("Alegre"),
@@ -284,7 +282,7 @@ void TFormSendMSG::RemoverDesconectado(const QString& entry)
         return;
     delete m_chLBoxDestino->takeItem(row);
     AtualizarDicaDestinatarios();
-    MostrarAviso(tr("Usuário") + QStringLiteral(" \"") + entry + QStringLiteral("\" ") + tr("desconectou."));
+    MostrarAviso(tr("Usuário \"%1\" desconectou.").arg(entry));
 }
 
 bool TFormSendMSG::CarregarUsuarios()

@@ -437,11 +437,12 @@ void TFormConfig::buildPageGerais(QWidget* page)
     usuarioLayout->addLayout(statusRow);
 
     auto* otimizacoes = new QGroupBox(tr(" Otimizações "), page);
-    const QString before = tr("Cópia de segurança automática (ao fechar) a cada");
+    // %1 is the gap the number box sits in.
+    const QString caption = tr("Cópia de segurança automática (ao fechar) a cada%1execuções.");
     auto* autoBackupCada = numberBox(
         "EdAutoBackupCada", std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), otimizacoes);
-    auto* autoBackup = new GapCheckBox(before + QString(GapCheckBox::Gap, QLatin1Char(' ')) + tr("execuções."),
-        int(before.size()), autoBackupCada, otimizacoes);
+    auto* autoBackup = new GapCheckBox(caption.arg(QString(GapCheckBox::Gap, QLatin1Char(' '))),
+        int(caption.indexOf(QLatin1String("%1"))), autoBackupCada, otimizacoes);
     autoBackup->setObjectName(QStringLiteral("ChBoxAutoBackup"));
     auto* maxArqHist = numberBox("EdMaxRegsArqHist", 0, MaxHistoryRecords, otimizacoes);
     auto* maxJanHist = numberBox("EdMaxRegsJanHist", 0, MaxHistoryRecords, otimizacoes);
@@ -591,10 +592,9 @@ bool TFormConfig::TextosGravaveis()
         return true;
     // The store would refuse the whole save with "Unable to write to ...", which reads like a
     // problem of rights; this says what to change, and the dialog keeps the changes.
-    const QString text = tr("As configurações não foram salvas: o arquivo %1 não pode guardar estes caracteres.")
-                             .arg(QStringLiteral("colloqua.ini"))
-        + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n")
-        + tr("Troque-os e salve novamente.");
+    const QString text = tr("As configurações não foram salvas: o arquivo %1 não pode guardar estes caracteres.\n\n"
+                            "%2\n\nTroque-os e salve novamente.")
+                             .arg(QStringLiteral("colloqua.ini"), lines.join(QLatin1Char('\n')));
     m_station.prompter().message(Prompter::Kind::Warning, tr("Configurações"), text);
     for (int page = 0; page < m_pageControl->count(); ++page) {
         if (m_pageControl->widget(page)->isAncestorOf(first))
@@ -726,6 +726,7 @@ void TFormConfig::CopiarArquivo(Lado lado)
         (receber ? m_imgAvisoReceber : m_imgAvisoEnviar)->show();
         (receber ? m_imgAvisoEnviar : m_imgAvisoReceber)->hide();
         (receber ? m_chBoxEmitirSomReceber : m_chBoxEmitirSomEnviar)->setChecked(false);
+        // On purpose, as this dialog has always done on every station: a failed copy turns the other sound on.
         (receber ? m_chBoxEmitirSomEnviar : m_chBoxEmitirSomReceber)->setChecked(true);
         return;
     }

@@ -1,5 +1,6 @@
 #include "programcommandline.h"
 
+#include "colloquaversion.h"
 #include "stationhome.h"
 
 #include <QCommandLineParser>

@@ -176,9 +176,7 @@ void TFormLogon::Preparar()
 
 QString TFormLogon::PerguntaAlteracao(const QString& user, const QString& channel)
 {
-    const QChar quote = QLatin1Char('"');
-    return tr("Deseja alterar para usuário ") + quote + user + quote + tr(" no ") + tr("canal ") + quote + channel
-        + quote + QLatin1Char('?');
+    return tr("Deseja alterar para usuário \"%1\" no canal \"%2\"?").arg(user, channel);
 }
 
 bool TFormLogon::DeveProsseguir(const QString& user, const QString& channel)

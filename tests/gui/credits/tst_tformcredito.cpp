@@ -1,3 +1,4 @@
+#include "colloquaversion.h"
 #include "creditstext.h"
 #include "fileversioninfo.h"
 #include "teststation.h"
