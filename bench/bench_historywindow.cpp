@@ -20,13 +20,12 @@
 #include "mailslotbackend.h"
 #include "printingprompter.h"
 #include "settings.h"
-#include "soundplayer.h"
 #include "station.h"
+#include "stationbuilder.h"
 #include "stationhome.h"
 #include "tformcom.h"
 #include "tformcomtools.h"
 #include "tformhistmsg.h"
-#include "trayhost.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -185,20 +184,11 @@ int main(int argc, char* argv[])
     constexpr int rounds = 5;
 
     QTemporaryDir home;
-    QTemporaryDir install;
     if (!StationHome(home.path()).ensureDataDir())
         return 1;
     PrintingPrompter prompter;
-    StationOptions options;
-    options.prompter = &prompter;
-    options.home = home.path();
-    options.computerName = QStringLiteral("bench");
-    options.userName = QStringLiteral("bench");
-    options.programDir = install.path();
-    options.sound = std::make_unique<SilentSoundPlayer>();
-    options.tray = std::make_unique<NullTrayHost>();
-    options.backend = std::make_unique<SilentBackend>();
-    Station station(std::move(options));
+    StationBuilder builder(home.path(), QStringLiteral("bench"), prompter);
+    Station& station = builder.userName(QStringLiteral("bench")).backend(std::make_unique<SilentBackend>()).build();
     TFormComTools& tools = station.FormComTools();
     station.FormCom().Conectar(QStringLiteral("ANA"), QStringLiteral("NETWORK"), QStringLiteral("ON"));
     TFormHistMSG& hist = station.FormHistMSG();

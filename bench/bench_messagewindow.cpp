@@ -12,23 +12,23 @@
 #include "benchsummary.h"
 #include "communicatorsession.h"
 #include "localtimezone.h"
+#include "loopback.h"
 #include "printingprompter.h"
-#include "settings.h"
-#include "soundplayer.h"
 #include "station.h"
+#include "stationbuilder.h"
 #include "stationhome.h"
 #include "talmailslot.h"
 #include "tformcom.h"
 #include "tformhistmsg.h"
 #include "tformsendmsg.h"
 #include "torbchecklistbox.h"
-#include "trayhost.h"
 #include "usertree.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
@@ -63,37 +63,24 @@ class BenchStation
 {
 public:
     BenchStation(const QString& computer, const QString& ip)
+        : m_builder(m_home.path(), computer, m_prompter)
     {
-        StationHome home(m_home.path());
+        const StationHome home(m_home.path());
         home.ensureDataDir();
-        Settings settings(home);
-        const int port = benchPort();
-        settings.WriteSetting(QStringLiteral("REDE"), QStringLiteral("PORTA"), SettingInteger, port);
-        settings.WriteSetting(QStringLiteral("REDE"), QStringLiteral("ENDERECO"), SettingString, ip);
-        settings.WriteSetting(QStringLiteral("REDE"), QStringLiteral("DIFUSAO"), SettingString,
-            QStringLiteral("127.255.255.255:%1").arg(port));
-        StationOptions options;
-        options.home = m_home.path();
-        options.computerName = computer;
-        options.userName = QStringLiteral("bench");
-        options.programDir = m_install.path();
-        options.prompter = &m_prompter;
-        options.sound = std::make_unique<SilentSoundPlayer>();
-        options.tray = std::make_unique<NullTrayHost>();
-        m_station = std::make_unique<Station>(std::move(options));
+        Loopback::writeNetwork(home, QHostAddress(ip), benchPort());
+        m_builder.userName(QStringLiteral("bench")).build();
     }
-    ~BenchStation() { m_station->FormCom().Encerrar(); }
+    ~BenchStation() { com().Encerrar(); }
     BenchStation(const BenchStation&) = delete;
     BenchStation& operator=(const BenchStation&) = delete;
 
-    Station& station() const { return *m_station; }
-    TFormCom& com() const { return m_station->FormCom(); }
+    Station& station() const { return m_builder.station(); }
+    TFormCom& com() const { return station().FormCom(); }
 
 private:
     QTemporaryDir m_home;
-    QTemporaryDir m_install;
     PrintingPrompter m_prompter;
-    std::unique_ptr<Station> m_station;
+    StationBuilder m_builder;
 };
 
 // Runs the event loop until `done` holds or `timeoutMs` pass; false on the timeout.

@@ -30,16 +30,15 @@
 #include "frame.h"
 #include "historyfiles.h"
 #include "localtimezone.h"
+#include "loopback.h"
 #include "netbiosdatagram.h"
 #include "networkconfig.h"
 #include "printingprompter.h"
-#include "settings.h"
-#include "soundplayer.h"
 #include "station.h"
+#include "stationbuilder.h"
 #include "stationhome.h"
 #include "tformcom.h"
 #include "tformcomtools.h"
-#include "trayhost.h"
 #include "udpmailslotbackend.h"
 #include "usertreefile.h"
 
@@ -396,37 +395,20 @@ Result storm(int n)
     QTemporaryDir dir;
     const StationHome home(dir.path());
     home.ensureDataDir();
-    Settings settings(home);
     const quint16 port = benchPort();
-    settings.WriteSetting(QStringLiteral("REDE"), QStringLiteral("PORTA"), SettingInteger, int(port));
-    settings.WriteSetting(QStringLiteral("REDE"), QStringLiteral("ENDERECO"), SettingString, dotted(stationIp()));
-    settings.WriteSetting(QStringLiteral("REDE"), QStringLiteral("DIFUSAO"), SettingString,
-        QString(QStringLiteral("127.255.255.255:") + QString::number(port)));
+    Loopback::writeNetwork(home, QHostAddress(stationIp()), port);
 
-    auto owned = std::make_unique<UdpMailslotBackend>(
-        QStringLiteral("BENCH"), [&settings] { return NetworkConfig::fromSettings(settings); });
-    UdpMailslotBackend& backend = *owned;
+    // The whole program's station, its communicator window shown on the offscreen platform.
+    PrintingPrompter prompter;
+    StationBuilder builder(dir.path(), QStringLiteral("BENCH"), prompter);
+    Station& station = builder.userName(QStringLiteral("bench")).build();
+    UdpMailslotBackend& backend = builder.udp();
     // A computer whose address the transport does not hold is not looked up: that would leave
     // the loopback. Its acknowledgement is dropped, and the storm shows it as not acknowledged.
     backend.setHostLookup([](const QString&, QObject* context, UdpMailslotBackend::Answer answer) {
         QMetaObject::invokeMethod(
             context, [answer = std::move(answer)] { answer({}); }, Qt::QueuedConnection);
     });
-
-    // The whole program's station, its communicator window shown on the offscreen platform.
-    QTemporaryDir install;
-    PrintingPrompter prompter;
-    StationOptions options;
-    options.home = dir.path();
-    options.computerName = QStringLiteral("BENCH");
-    options.userName = QStringLiteral("bench");
-    options.programDir = install.path();
-    options.prompter = &prompter;
-    options.sound = std::make_unique<SilentSoundPlayer>();
-    options.tray = std::make_unique<NullTrayHost>();
-    options.backend = std::move(owned);
-    options.collation = QLocale(QLocale::Portuguese, QLocale::Brazil);
-    Station station(std::move(options));
     TFormCom& com = station.FormCom();
     CommunicatorSession& session = com.session();
     const HistoryFiles& history = station.FormComTools().history();

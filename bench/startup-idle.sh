@@ -68,41 +68,27 @@ case "$build_type" in
     *) echo "startup-idle: $build is a '$build_type' build; use a release build (--build DIR)" >&2; exit 1 ;;
 esac
 
+source scripts/lib/xsession.sh
 work=$(mktemp -d /tmp/startup-idle.XXXXXX)
-pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    xsession_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-display=120
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export DISPLAY=:$display
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || { echo "startup-idle: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-
+xsession_screen "$work/" 1280x800 || exit 1
+xsession_environment "$work/run"
 # A session bus on a file socket, reachable from inside the namespaces (abstract sockets are
 # per namespace). Nobody offers the StatusNotifier service on it, so both programs embed
 # their icons in trayer the XEmbed way.
-unset WAYLAND_DISPLAY SESSION_MANAGER
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/bus
-dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --nopidfile >"$work/dbus.log" 2>&1 &
-pids+=($!)
+xsession_bus "$work/" || exit 1
 if command -v openbox >/dev/null; then
-    openbox >"$work/openbox.log" 2>&1 &
-    pids+=($!)
+    xsession_wm "$work/"
     wm=openbox
 else
     wm=none
 fi
-trayer --edge top --align right --widthtype pixel --width 80 --heighttype pixel --height 32 \
-    --transparent false --tint 0x3c3c3c --SetDockType true >"$work/trayer.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+xsession_tray "$work/" 80
 sleep 1
 
 colloqua_port=45138

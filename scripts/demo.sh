@@ -73,9 +73,9 @@ else
     fi
 fi
 
+source "$root/scripts/lib/xsession.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/colloqua-demo.XXXXXX")
 station_pids=()
-helper_pids=()
 ended=()
 
 # A station ends on SIGTERM after logging off; one still there after the timeout is reported
@@ -112,8 +112,7 @@ cleanup() {
     else
         status=1
     fi
-    for pid in "${helper_pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-    for pid in "${helper_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    xsession_stop
     [ "$check" = yes ] || rm -f "$state"
     # A failure takes the homes away too: show what the stations said first.
     if [ "$status" -ne 0 ] && [ "$status" -lt 128 ]; then
@@ -142,24 +141,13 @@ elif [ "$xvfb" = yes ] || [ -z "${DISPLAY:-}" ]; then
     for tool in Xvfb trayer openbox xdpyinfo; do
         command -v "$tool" >/dev/null || bash "$root/scripts/install-deps.sh"
     done
-    display=99
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-    export DISPLAY=:$display
-    # Own sessions, so that Ctrl-C reaches only this script, which logs the stations off
-    # before the screen goes away.
-    setsid Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    helper_pids+=($!)
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $DISPLAY"
+    # In sessions of their own, so that Ctrl-C reaches only this script, which logs the
+    # stations off before the screen goes away.
+    xsession_screen "$work/" 1280x800 || fail "Xvfb did not start"
     # No session bus: the icons are embedded the XEmbed way, as trayer expects.
-    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-    export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/run"
-    mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-    setsid openbox >"$work/openbox.log" 2>&1 &
-    helper_pids+=($!)
-    setsid trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 32 \
-        --transparent false --tint 0x3c3c3c --SetDockType true >"$work/trayer.log" 2>&1 &
-    helper_pids+=($!)
+    xsession_environment "$work/run"
+    xsession_wm "$work/"
+    xsession_tray "$work/" 120
 fi
 
 # --- The homes -------------------------------------------------------------------------

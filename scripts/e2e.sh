@@ -26,13 +26,10 @@ scripts/install-deps.sh
 # Seconds a step may wait for its condition; it only matters when something is wrong.
 patience=90
 started=$SECONDS
+source scripts/lib/xsession.sh
 work=$(mktemp -d)
-pids=()
 cleanup() {
-    local i
-    # Last started first: the stations before their trays, window managers and screens.
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[$i]}" 2>/dev/null || true; done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[$i]}" 2>/dev/null || true; done
+    xsession_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -99,26 +96,16 @@ on() {
     fi
 }
 
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/run"
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+xsession_environment "$work/run"
 
-# One screen per station: every window on a screen belongs to its station. Xvfb picks a free
-# display number itself and writes it once it accepts clients.
+# One screen per station: every window on a screen belongs to its station.
 screen_width=1024
-screen_answers() { on "$1" xdpyinfo >/dev/null 2>&1; }
-start_screen() {
-    Xvfb -displayfd 3 -screen 0 "${screen_width}x768x24" -nolisten tcp 3>"$work/$1-display" >"$work/$1-xvfb.log" 2>&1 &
-    pids+=($!)
-}
+start_screen() { xsession_screen_start "$work/$1-" "${screen_width}x768"; }
 # Waits for the station's screen, then gives it a window manager.
 screen_up() {
     local s=$1
-    wait_for "the virtual screen of $s starts" test -s "$work/$s-display"
-    display[$s]=:$(tr -dc 0-9 <"$work/$s-display")
-    wait_for "the virtual screen ${display[$s]} answers" screen_answers "$s"
-    HOME="$work/$s-wm" on "$s" openbox --sm-disable >"$work/$s-wm.log" 2>&1 &
-    pids+=($!)
+    display[$s]=$(xsession_screen_wait "$work/$s-" "$patience") || fail "the virtual screen of $s did not start"
+    on "$s" xsession_wm "$work/$s-"
 }
 n=0
 for s in ANA BRUNO; do
@@ -128,11 +115,9 @@ for s in ANA BRUNO; do
 done
 for s in ANA BRUNO; do
     screen_up "$s"
-    on "$s" trayer --edge top --align right --widthtype pixel --width 60 --heighttype pixel --height 32 \
-        --transparent false --tint 0x3c3c3c --SetDockType true >"$work/$s-trayer.log" 2>&1 &
-    pids+=($!)
+    on "$s" xsession_tray "$work/$s-" 60
 done
-wm_running() { on "$1" xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wm_running() { on "$1" xsession_wm_running; }
 for s in ANA BRUNO; do wait_for "the window manager runs on ${display[$s]}" wm_running "$s"; done
 
 # ---- helpers that look at a station's screen
@@ -292,7 +277,7 @@ start_station() {
     HOME="${home[$s]}" on "$s" "$app" --home "${home[$s]}" --computer "$(computer_of "$s")" \
         >"$work/$s.log" 2>&1 &
     pid[$s]=$!
-    pids+=("${pid[$s]}")
+    xsession_track "${pid[$s]}"
 }
 # The window's Motif hints: "flags functions ...". A window manager that honours them offers only
 # the functions listed (openbox, here, keeps a dialog's minimise button all the same).
@@ -448,17 +433,11 @@ s=CARLA
 stations+=(CARLA)
 address[$s]=127.0.0.$((base + 3))
 start_screen "$s"
-dbus-daemon --session --nofork --print-address=3 3>"$work/$s-bus" >"$work/$s-bus.log" 2>&1 &
-pids+=($!)
-wait_for "the session bus of $s starts" test -s "$work/$s-bus"
+xsession_bus_start "$work/$s-"
+bus[$s]=$(xsession_bus_wait "$work/$s-" "$patience") || fail "the session bus of $s did not start"
 screen_up "$s"
-bus[$s]=$(head -n 1 "$work/$s-bus")
 wait_for "the window manager runs on ${display[$s]}" wm_running "$s"
-# The panel with its status notifier plugin only, along the top of the screen.
-printf '%s\n' 'panels=panel1' '[panel1]' 'plugins=statusnotifier' 'position=Top' 'desktop=0' 'panelSize=32' \
-    'iconSize=22' '[statusnotifier]' 'type=statusnotifier' >"$work/$s-panel.conf"
-XDG_CONFIG_HOME="$work/$s-config" on "$s" lxqt-panel --config "$work/$s-panel.conf" >"$work/$s-panel.log" 2>&1 &
-pids+=($!)
+on "$s" xsession_panel "$work/$s-"
 sni() { on CARLA gdbus call --session "$@" 2>/dev/null; }
 watcher() { sni -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher -m org.freedesktop.DBus.Properties.Get \
     org.kde.StatusNotifierWatcher "$1"; }

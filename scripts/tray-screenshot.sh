@@ -10,31 +10,19 @@ app=build/src/app/colloqua
 scripts/install-deps.sh
 [ -x "$app" ] || bash scripts/build.sh build
 
+source scripts/lib/xsession.sh
 work=$(mktemp -d)
-pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    xsession_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A free display number.
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export DISPLAY=:$display
-Xvfb "$DISPLAY" -screen 0 480x360x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
+xsession_screen "$work/" 480x360 || exit 1
 # No session bus: the icon is embedded the XEmbed way, as trayer expects.
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-export XDG_RUNTIME_DIR="$work/run" HOME="$work" QT_QPA_PLATFORM=xcb
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-
-trayer --edge top --align right --widthtype pixel --width 40 --heighttype pixel --height 32 \
-    --transparent false --tint 0x3c3c3c --SetDockType true >"$work/trayer.log" 2>&1 &
-pids+=($!)
+xsession_environment "$work/run"
+export HOME="$work"
+xsession_tray "$work/" 40
 
 # A station logged on as ANA; the network stays on loopback.
 home="$work/home"
@@ -42,7 +30,7 @@ mkdir -p "$home/Dados"
 printf '%s\r\n' '[SETUP]' 'DEFAULT_USER=ANA' 'DEFAULT_CHANNEL=NETWORK' 'DEFAULT_STATUS=ON' 'EXIBIR_JANELA=0' \
     '[REDE]' 'ENDERECO=127.0.0.2' 'PORTA=45999' 'DIFUSAO=127.255.255.255:45999' >"$home/colloqua.ini"
 "$app" --home "$home" --computer estacao1 >"$work/colloqua.log" 2>&1 &
-pids+=($!)
+xsession_track $!
 
 # Right-click the icon until the menu shows (the icon does not listen while the start-up
 # checks run). Both are windows of the program: the icon small, the menu tall.

@@ -1,5 +1,8 @@
 #include "loopback.h"
 
+#include "settings.h"
+#include "stationhome.h"
+
 #include <QCoreApplication>
 
 #include <atomic>
@@ -20,4 +23,14 @@ QHostAddress Loopback::nextAddress()
 quint16 Loopback::testPort()
 {
     return static_cast<quint16>(20000 + QCoreApplication::applicationPid() % 40000);
+}
+
+void Loopback::writeNetwork(const StationHome& home, const QHostAddress& address, quint16 port)
+{
+    Settings settings(home);
+    const QString rede = QStringLiteral("REDE");
+    settings.WriteSetting(rede, QStringLiteral("PORTA"), SettingInteger, int(port));
+    settings.WriteSetting(rede, QStringLiteral("ENDERECO"), SettingString, address.toString());
+    settings.WriteSetting(
+        rede, QStringLiteral("DIFUSAO"), SettingString, QStringLiteral("127.255.255.255:%1").arg(port));
 }

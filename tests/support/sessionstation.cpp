@@ -67,12 +67,7 @@ SessionStation::SessionStation(const QString& computer)
     , address(Loopback::nextAddress())
 {
     home.home().ensureDataDir();
-    const QString port = QString::number(Loopback::testPort());
-    const QString rede = QStringLiteral("REDE");
-    settings.WriteSetting(rede, QStringLiteral("PORTA"), SettingString, port);
-    settings.WriteSetting(rede, QStringLiteral("ENDERECO"), SettingString, address.toString());
-    settings.WriteSetting(
-        rede, QStringLiteral("DIFUSAO"), SettingString, QString(QStringLiteral("127.255.255.255:") + port));
+    Loopback::writeNetwork(home.home(), address, Loopback::testPort());
     auto udp = std::make_unique<UdpMailslotBackend>(computer, [this] { return NetworkConfig::fromSettings(settings); });
     this->udp = udp.get();
     transport = std::make_unique<TALMailSlot>(

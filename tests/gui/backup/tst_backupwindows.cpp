@@ -1,8 +1,9 @@
-#include "../teststation.h"
 #include "backupnames.h"
 #include "backupstore.h"
 #include "copyanimation.h"
 #include "historyfiles.h"
+#include "menus.h"
+#include "teststation.h"
 #include "tformcopy.h"
 #include "tformmain.h"
 #include "tformrestore.h"
@@ -50,19 +51,6 @@ void make(const TempHome& home, const QStringList& entries)
 QStringList entries(const QString& dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QAction* findEntry(const QWidget* menu, const QString& caption)
-{
-    for (QAction* action : menu->actions()) {
-        if (action->text().section(QLatin1Char('\t'), 0, 0) == caption)
-            return action;
-        if (action->menu()) {
-            if (QAction* inner = findEntry(action->menu(), caption))
-                return inner;
-        }
-    }
-    return nullptr;
 }
 
 QStringList listed(const TFormRestore& restore)
@@ -395,7 +383,7 @@ void TestBackupWindows::backupFromTheMenu()
     QString copyTitle;
     QObject::connect(&a.station().FormCopy(), &TFormCopy::fileCopied, &a.station().FormCopy(),
         [&] { copyTitle = a.station().FormCopy().windowTitle(); });
-    QAction* entry = findEntry(a.com().menuBar(), QStringLiteral("Backup"));
+    QAction* entry = menuEntry(a.com().menuBar(), QStringLiteral("Backup"));
     QVERIFY(entry && entry->isEnabled());
     entry->trigger();
     const QList<QueuedPrompter::Asked>& asked = a.queued().asked();
@@ -447,7 +435,7 @@ void TestBackupWindows::restoreFromTheMenu()
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
     make(a.home(), L({ "Bk 1/" }));
-    QAction* entry = findEntry(a.com().menuBar(), QStringLiteral("Restore"));
+    QAction* entry = menuEntry(a.com().menuBar(), QStringLiteral("Restore"));
     QVERIFY(entry && entry->isEnabled());
     TFormRestore& restore = a.station().FormRestore();
     QStringList seen;
@@ -511,7 +499,7 @@ void TestBackupWindows::exitSequence()
     const QStringList before = entries(a.home().path());
 
     QSignalSpy ended(&a.station(), &Station::endRequested);
-    QAction* fechar = findEntry(a.station().FormMain().oPopUpMenu(), QStringLiteral(" Fechar Aplicativo"));
+    QAction* fechar = menuEntry(a.station().FormMain().oPopUpMenu(), QStringLiteral(" Fechar Aplicativo"));
     QVERIFY(fechar);
     fechar->trigger();
 

@@ -1,4 +1,4 @@
-#include "../teststation.h"
+#include "teststation.h"
 
 #include <QTest>
 

@@ -1,7 +1,9 @@
-#include "../teststation.h"
+#include "drags.h"
 #include "historyfiles.h"
 #include "imagesets.h"
+#include "menus.h"
 #include "namelists.h"
+#include "teststation.h"
 #include "tformhistmsg.h"
 #include "tformlogon.h"
 #include "tformmain.h"
@@ -22,39 +24,6 @@
 namespace
 {
 const QString Channel = QStringLiteral("NETWORK");
-
-// The captions of a menu in order, "-" for a separator, without the shortcut after a TAB.
-QStringList captions(const QMenu* menu)
-{
-    QStringList result;
-    for (const QAction* action : menu->actions())
-        result.append(action->isSeparator() ? QStringLiteral("-") : action->text().section(QLatin1Char('\t'), 0, 0));
-    return result;
-}
-
-QAction* findEntry(const QMenu* menu, const QString& caption)
-{
-    for (QAction* action : menu->actions()) {
-        if (action->text().section(QLatin1Char('\t'), 0, 0) == caption)
-            return action;
-    }
-    return nullptr;
-}
-
-QMenu* barMenu(TFormCom& com, const QString& title)
-{
-    for (QAction* action : com.menuBar()->actions()) {
-        if (action->text() == title)
-            return action->menu();
-    }
-    return nullptr;
-}
-
-QTreeWidgetItem* itemWithText(UserTreeWidget* tree, const QString& text)
-{
-    const QList<QTreeWidgetItem*> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.first();
-}
 
 qint64 iconKey(const QIcon& icon)
 {
@@ -81,31 +50,6 @@ void fillTree(TestStation& station)
     master.AtualizarUsuario(QStringLiteral("BRUNO"), QStringLiteral("pc-c"), 0);
     master.AtualizarUsuario(QStringLiteral("CARLA"), QStringLiteral("pc-d"), 0);
     station.session().MontarArvore();
-}
-
-std::unique_ptr<QMimeData> dragOf(UserTreeWidget* tree, QTreeWidgetItem* item)
-{
-    tree->setCurrentItem(item);
-    return std::unique_ptr<QMimeData>(tree->model()->mimeData({ tree->indexFromItem(item) }));
-}
-
-struct DropResult
-{
-    bool enterAccepted = false;
-    bool dropAccepted = false;
-};
-
-DropResult dropAt(QWidget* target, const QPoint& pos, const QMimeData* mime)
-{
-    DropResult result;
-    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
-    QDragEnterEvent enter(pos, actions, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    result.enterAccepted = enter.isAccepted();
-    QDropEvent drop(QPointF(pos), actions, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-    result.dropAccepted = drop.isAccepted();
-    return result;
 }
 } // namespace
 
@@ -180,9 +124,9 @@ void TestTFormCom::menuBar()
     QCOMPARE(titles,
         (QStringList {
             QStringLiteral("Comunicador"), QStringLiteral("Usuário"), QStringLiteral("Opções"), QStringLiteral("?") }));
-    const QMenu* menu = barMenu(a.com(), title);
+    const QMenu* menu = subMenu(a.com().menuBar(), title);
     QVERIFY(menu);
-    QCOMPARE(captions(menu), entries);
+    QCOMPARE(menuCaptions(menu), entries);
     QCOMPARE(a.com().windowTitle(), QStringLiteral("Comunicador"));
 }
 
@@ -190,12 +134,12 @@ void TestTFormCom::popupMenus()
 {
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
-    QCOMPARE(captions(a.com().PopupMenu1()),
+    QCOMPARE(menuCaptions(a.com().PopupMenu1()),
         (QStringList { QStringLiteral("Enviar"), QStringLiteral("Enviar para Todos"), QStringLiteral("-"),
             QStringLiteral("Histórico"), QStringLiteral("-"), QStringLiteral("Criar Grupo"),
             QStringLiteral("Alterar Grupo"), QStringLiteral("Remover Grupo"), QStringLiteral("-"),
             QStringLiteral("Remover Usuário do Grupo"), QStringLiteral("Inserir Usuário no Grupo") }));
-    QCOMPARE(captions(a.com().PopupMenuStatus()),
+    QCOMPARE(menuCaptions(a.com().PopupMenuStatus()),
         (QStringList { QStringLiteral("CONECTADO"), QStringLiteral("AUSENTE"), QStringLiteral("OCUPADO"),
             QStringLiteral("INVISÍVEL"), QStringLiteral("DESCONECTADO") }));
     // The tree has its context menu from the start.
@@ -210,22 +154,21 @@ void TestTFormCom::trayMenu()
     QVERIFY(a.tray().isVisible());
     QVERIFY(!a.tray().icon().isNull());
     const QMenu* menu = a.station().FormMain().oPopUpMenu();
-    QCOMPARE(captions(menu),
+    QCOMPARE(menuCaptions(menu),
         (QStringList { QStringLiteral("-"), QStringLiteral(" Comunicador"), QStringLiteral(" Estado Atual"),
-            QStringLiteral("-"),
-            QStringLiteral(" Manual"), QStringLiteral(" Créditos"), QStringLiteral("-"),
+            QStringLiteral("-"), QStringLiteral(" Manual"), QStringLiteral(" Créditos"), QStringLiteral("-"),
             QStringLiteral(" Fechar Aplicativo") }));
-    const QMenu* estado = findEntry(menu, QStringLiteral(" Estado Atual"))->menu();
-    QCOMPARE(captions(estado),
+    const QMenu* estado = menuEntry(menu, QStringLiteral(" Estado Atual"))->menu();
+    QCOMPARE(menuCaptions(estado),
         (QStringList { QStringLiteral("Usuário"), QStringLiteral("Inserir Usuário"), QStringLiteral("-"),
             QStringLiteral("CONECTADO"), QStringLiteral("AUSENTE"), QStringLiteral("OCUPADO"),
             QStringLiteral("INVISÍVEL"), QStringLiteral("DESCONECTADO") }));
-    QCOMPARE(findEntry(estado, QStringLiteral("Usuário"))->menu(), a.station().FormMain().PopMenuUsuario());
+    QCOMPARE(menuEntry(estado, QStringLiteral("Usuário"))->menu(), a.station().FormMain().PopMenuUsuario());
 
     // Exit logs off before it ends the run.
     a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));
     QSignalSpy ended(&a.station(), &Station::endRequested);
-    findEntry(menu, QStringLiteral(" Fechar Aplicativo"))->trigger();
+    menuEntry(menu, QStringLiteral(" Fechar Aplicativo"))->trigger();
     QCOMPARE(ended.count(), 1);
     QVERIFY(!a.com().EstaConectado());
 }
@@ -248,8 +191,8 @@ void TestTFormCom::logonAndLogoffSteps()
     QVERIFY(!a.com().ImgStatus1()->isHidden());
     QCOMPARE(iconKey(a.tray().icon()), iconKey(images.ImageListNormal().icon(2)));
     QVERIFY(!a.tools().DialogoAberto());
-    QCOMPARE(captions(a.com().MenuUsuario()), QStringList { QStringLiteral("ANA") });
-    QCOMPARE(captions(a.station().FormMain().PopMenuUsuario()), QStringList { QStringLiteral("ANA") });
+    QCOMPARE(menuCaptions(a.com().MenuUsuario()), QStringList { QStringLiteral("ANA") });
+    QCOMPARE(menuCaptions(a.station().FormMain().PopMenuUsuario()), QStringList { QStringLiteral("ANA") });
     // EXIBIR_JANELA is true unless set otherwise.
     QVERIFY(a.com().isVisible());
     a.com().close();
@@ -281,14 +224,14 @@ void TestTFormCom::statusMenuChangesStatus()
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
     a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));
-    findEntry(a.com().PopupMenuStatus(), QStringLiteral("AUSENTE"))->trigger();
+    menuEntry(a.com().PopupMenuStatus(), QStringLiteral("AUSENTE"))->trigger();
     QCOMPARE(a.com().StatusAtual(), QStringLiteral("AU"));
     QCOMPARE(iconKey(a.tray().icon()), iconKey(a.tools().images().ImageListNormal().icon(1)));
-    findEntry(a.com().PopupMenuStatus(), QStringLiteral("DESCONECTADO"))->trigger();
+    menuEntry(a.com().PopupMenuStatus(), QStringLiteral("DESCONECTADO"))->trigger();
     QVERIFY(!a.com().EstaConectado());
 
     // Logged off, a status entry logs on again with the last user and channel.
-    findEntry(a.com().PopupMenuStatus(), QStringLiteral("OCUPADO"))->trigger();
+    menuEntry(a.com().PopupMenuStatus(), QStringLiteral("OCUPADO"))->trigger();
     QVERIFY(a.com().EstaConectado());
     QCOMPARE(a.com().UsuarioAtual(), QStringLiteral("ANA"));
     QCOMPARE(a.com().StatusAtual(), QStringLiteral("OC"));
@@ -426,7 +369,7 @@ void TestTFormCom::groupCommandsInsideDialogBracket()
     };
     a.queued().queueText(QStringLiteral("Ven[das"));
     a.queued().queueText(QStringLiteral("Vendas"));
-    findEntry(barMenu(a.com(), QStringLiteral("Usuário")), QStringLiteral("Criar Grupo"))->trigger();
+    menuEntry(subMenu(a.com().menuBar(), QStringLiteral("Usuário")), QStringLiteral("Criar Grupo"))->trigger();
 
     // The name prompt, the invalid-name warning and the prompt again.
     QCOMPARE(bracketOpen, (QList<bool> { true, true, true }));
@@ -434,8 +377,8 @@ void TestTFormCom::groupCommandsInsideDialogBracket()
     QVERIFY(!a.tools().DialogoAberto());
     QCOMPARE(a.treeFileLines(), QStringList { QStringLiteral("Vendas") });
     QCOMPARE(a.treeItems(), QStringList { QStringLiteral("Vendas") });
-    QCOMPARE(captions(a.com().MenuInsUsrGrp()), QStringList { QStringLiteral("Vendas") });
-    QCOMPARE(captions(a.com().PopMenuInsUsrGrp()), QStringList { QStringLiteral("Vendas") });
+    QCOMPARE(menuCaptions(a.com().MenuInsUsrGrp()), QStringList { QStringLiteral("Vendas") });
+    QCOMPARE(menuCaptions(a.com().PopMenuInsUsrGrp()), QStringList { QStringLiteral("Vendas") });
 }
 
 void TestTFormCom::groupCommandsNeedSession()
@@ -462,15 +405,15 @@ void TestTFormCom::renameAndRemoveGroup()
 
     tree->setCurrentItem(itemWithText(tree, QStringLiteral("Vendas")));
     a.queued().queueText(QStringLiteral("Compras"));
-    findEntry(a.com().PopupMenu1(), QStringLiteral("Alterar Grupo"))->trigger();
+    menuEntry(a.com().PopupMenu1(), QStringLiteral("Alterar Grupo"))->trigger();
     QCOMPARE(a.queued().asked().first().title, QStringLiteral("Alteração de Grupo"));
     QCOMPARE(a.session().master().groupNames(), QStringList { QStringLiteral("Compras") });
-    QCOMPARE(captions(a.com().MenuInsUsrGrp()), QStringList { QStringLiteral("Compras") });
+    QCOMPARE(menuCaptions(a.com().MenuInsUsrGrp()), QStringList { QStringLiteral("Compras") });
     QVERIFY(itemWithText(tree, QStringLiteral("Compras")));
 
     // Put CARLA into the group through the submenu, then remove the group.
     tree->setCurrentItem(itemWithText(tree, QStringLiteral("CARLA (pc-d)")));
-    findEntry(a.com().PopMenuInsUsrGrp(), QStringLiteral("Compras"))->trigger();
+    menuEntry(a.com().PopMenuInsUsrGrp(), QStringLiteral("Compras"))->trigger();
     QCOMPARE(a.treeFileLines(),
         (QStringList { QStringLiteral("Compras"), QStringLiteral("\tCARLA (pc-d)"), QStringLiteral("BRUNO (pc-b)"),
             QStringLiteral("BRUNO (pc-c)") }));
@@ -481,7 +424,7 @@ void TestTFormCom::renameAndRemoveGroup()
     QCOMPARE(a.treeFileLines(),
         (QStringList {
             QStringLiteral("BRUNO (pc-b)"), QStringLiteral("BRUNO (pc-c)"), QStringLiteral("CARLA (pc-d)") }));
-    QVERIFY(captions(a.com().MenuInsUsrGrp()).isEmpty());
+    QVERIFY(menuCaptions(a.com().MenuInsUsrGrp()).isEmpty());
     QVERIFY(!itemWithText(tree, QStringLiteral("Compras")));
 }
 
@@ -515,7 +458,8 @@ void TestTFormCom::renameInPlace()
     QTRY_COMPARE(
         a.session().master().groupNames(), (QStringList { QStringLiteral("Lojas"), QStringLiteral("Compras") }));
     QCOMPARE(a.treeFileLines().first(), QStringLiteral("Lojas"));
-    QCOMPARE(captions(a.com().MenuInsUsrGrp()), (QStringList { QStringLiteral("Lojas"), QStringLiteral("Compras") }));
+    QCOMPARE(
+        menuCaptions(a.com().MenuInsUsrGrp()), (QStringList { QStringLiteral("Lojas"), QStringLiteral("Compras") }));
     QVERIFY(itemWithText(tree, QStringLiteral("Lojas")));
 
     // Into the name of another group: the warning, and the old label back.
@@ -727,7 +671,7 @@ void TestTFormCom::helpEntries()
     QFETCH(QString, file);
     FakeMailslotNetwork network;
     TestStation a(QStringLiteral("pc-a"), network);
-    findEntry(barMenu(a.com(), QStringLiteral("?")), caption)->trigger();
+    menuEntry(subMenu(a.com().menuBar(), QStringLiteral("?")), caption)->trigger();
     QCOMPARE(a.opener().opened(), QStringList { a.installDir() + file });
 }
 
@@ -741,12 +685,12 @@ void TestTFormCom::insertUser()
     a.prompter().onPrompt = [&] { bracketOpen.append(a.tools().DialogoAberto()); };
 
     a.queued().queueText(QStringLiteral("maria"));
-    findEntry(barMenu(a.com(), QStringLiteral("Usuário")), QStringLiteral("Inserir Usuário"))->trigger();
+    menuEntry(subMenu(a.com().menuBar(), QStringLiteral("Usuário")), QStringLiteral("Inserir Usuário"))->trigger();
     QCOMPARE(bracketOpen, QList<bool> { true });
     QVERIFY(!a.tools().DialogoAberto());
     const QStringList expected { QStringLiteral("ANA"), QStringLiteral("MARIA"), QStringLiteral("ZECA") };
-    QCOMPARE(captions(a.com().MenuUsuario()), expected);
-    QCOMPARE(captions(a.station().FormMain().PopMenuUsuario()), expected);
+    QCOMPARE(menuCaptions(a.com().MenuUsuario()), expected);
+    QCOMPARE(menuCaptions(a.station().FormMain().PopMenuUsuario()), expected);
     const QueuedPrompter::Asked& asked = a.queued().asked().first();
     QCOMPARE(asked.title, QStringLiteral("Adicionar usuário"));
     QCOMPARE(asked.text, QStringLiteral("Usuário:\n"));
@@ -773,7 +717,7 @@ void TestTFormCom::userSwitchMenu()
     QCOMPARE(a.com().CanalPendente(), QStringLiteral("VENDAS"));
     a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("OC"));
 
-    findEntry(a.com().MenuUsuario(), QStringLiteral("BRUNO"))->trigger();
+    menuEntry(a.com().MenuUsuario(), QStringLiteral("BRUNO"))->trigger();
     QCOMPARE(a.com().UsuarioAtual(), QStringLiteral("BRUNO"));
     // The pending channel, not the one just left.
     QCOMPARE(a.com().CanalAtual(), QStringLiteral("VENDAS"));
@@ -793,9 +737,9 @@ void TestTFormCom::captionsFromDataKeepAmpersand()
     a.session().master().CriarGrupo(QStringLiteral("R&D"));
     a.com().MontarMenusGrupos();
 
-    QAction* user = findEntry(a.com().MenuUsuario(), QStringLiteral("P&&D"));
+    QAction* user = menuEntry(a.com().MenuUsuario(), QStringLiteral("P&&D"));
     QVERIFY(user);
-    QVERIFY(findEntry(a.com().MenuInsUsrGrp(), QStringLiteral("R&&D")));
+    QVERIFY(menuEntry(a.com().MenuInsUsrGrp(), QStringLiteral("R&&D")));
     user->trigger();
     QCOMPARE(a.com().UsuarioAtual(), QStringLiteral("P&D"));
 }

@@ -1,7 +1,7 @@
-#include "../teststation.h"
 #include "colloquaversion.h"
 #include "creditstext.h"
 #include "fileversioninfo.h"
+#include "teststation.h"
 #include "tformcredito.h"
 #include "tformmain.h"
 #include "versionresource.h"

@@ -5,12 +5,10 @@
 // peer made of a bare socket, which sends whatever bytes a test crafts and catches what the
 // station sends back.
 
-#include "../teststation.h"
 #include "ansi.h"
 #include "historyfiles.h"
 #include "netbiosdatagram.h"
-#include "startupchecks.h"
-#include "tformsplashscreen.h"
+#include "teststation.h"
 #include "udpmailslotbackend.h"
 
 #include <QNetworkDatagram>
@@ -47,10 +45,9 @@ class HostileStation
 {
 public:
     explicit HostileStation(const QString& computer = QStringLiteral("pc-alvo"))
-        : m_computer(computer)
-        , m_address(Loopback::nextAddress())
+        : m_address(Loopback::nextAddress())
+        , m_builder(m_home.path(), computer, m_prompter)
     { }
-    ~HostileStation() { m_station.reset(); }
     HostileStation(const HostileStation&) = delete;
     HostileStation& operator=(const HostileStation&) = delete;
 
@@ -63,37 +60,15 @@ public:
         m_home.write(QStringLiteral("colloqua.ini"), settings + Hostile::networkSection(m_address));
     }
 
-    // Creates the station and runs the start-up checks on the splash, as the program does.
-    Station& start()
-    {
-        StationOptions options;
-        options.home = m_home.path();
-        options.computerName = m_computer;
-        options.userName = QStringLiteral("tester");
-        options.programDir = m_install.path();
-        options.prompter = &m_prompter;
-        options.sound = std::make_unique<RecordingSoundPlayer>();
-        options.tray = std::make_unique<NullTrayHost>();
-        options.opener = std::make_unique<RecordingDocumentOpener>();
-        const QString home = m_home.path();
-        auto backend = std::make_unique<UdpMailslotBackend>(
-            m_computer, [home] { return NetworkConfig::fromSettings(Settings(StationHome(home))); });
-        m_backend = backend.get();
-        options.backend = std::move(backend);
-        options.collation = QLocale(QLocale::Portuguese, QLocale::Brazil);
-        m_station = std::make_unique<Station>(std::move(options));
-        m_station->FormCom().ALMailSlot1().setCheckInterval(20);
-        m_station->start();
-        for (int tick = 0; tick <= StartupChecks::StepCount; ++tick)
-            m_station->FormSplashScreen().TimerTick();
-        return *m_station;
-    }
+    // Creates the station over the program's UDP backend and runs the start-up checks on the
+    // splash, as the program does.
+    Station& start() { return m_builder.checkInterval(20).buildAndStart(); }
 
-    Station& station() const { return *m_station; }
-    TFormCom& com() const { return m_station->FormCom(); }
-    TFormComTools& tools() const { return m_station->FormComTools(); }
+    Station& station() const { return m_builder.station(); }
+    TFormCom& com() const { return station().FormCom(); }
+    TFormComTools& tools() const { return station().FormComTools(); }
     CommunicatorSession& session() const { return com().session(); }
-    UdpMailslotBackend& backend() const { return *m_backend; }
+    UdpMailslotBackend& backend() const { return m_builder.udp(); }
     QueuedPrompter& queued() { return m_prompter.queued(); }
     ProbingPrompter& prompter() { return m_prompter; }
 
@@ -125,12 +100,9 @@ public:
 
 private:
     TempHome m_home;
-    QTemporaryDir m_install;
-    QString m_computer;
     QHostAddress m_address;
     ProbingPrompter m_prompter;
-    UdpMailslotBackend* m_backend = nullptr;
-    std::unique_ptr<Station> m_station;
+    StationBuilder m_builder;
 };
 
 class HostilePeer

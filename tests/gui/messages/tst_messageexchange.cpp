@@ -1,10 +1,10 @@
-#include "../teststation.h"
 #include "deliverymarks.h"
 #include "deliverywatch.h"
 #include "fakeclock.h"
 #include "frame.h"
 #include "historyfiles.h"
 #include "sessionstation.h"
+#include "teststation.h"
 #include "tformhistmsg.h"
 #include "tformsendmsg.h"
 

@@ -1,9 +1,10 @@
-#include "../teststation.h"
 #include "fakeclock.h"
 #include "frame.h"
 #include "historyentrydelegate.h"
 #include "historyfiles.h"
 #include "historylist.h"
+#include "menus.h"
+#include "teststation.h"
 #include "tformhistmsg.h"
 #include "tformsendmsg.h"
 
@@ -612,10 +613,8 @@ void TestTFormHistMSG::menusAndKeys()
     f.history().AppendReceived(received(1, QStringLiteral("um")));
     f.history().AppendReceived(received(2, QStringLiteral("dois")));
     f.show(0);
-    QStringList popup;
-    for (const QAction* action : f.hist().PopupMenuMsg()->actions())
-        popup.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(popup, strings({ "Enviar Mensagem", "-", "Copiar", "-", "Deletar Mensagem", "Deletar Todas" }));
+    QCOMPARE(menuCaptions(f.hist().PopupMenuMsg(), Shortcuts::Shown),
+        strings({ "Enviar Mensagem", "-", "Copiar", "-", "Deletar Mensagem", "Deletar Todas" }));
 
     // Del deletes the selected entry, F5 reloads, Alt+H closes.
     f.hist().ListBoxMsg()->setCurrentRow(0);

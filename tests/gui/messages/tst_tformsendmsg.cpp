@@ -1,8 +1,10 @@
-#include "../teststation.h"
+#include "drags.h"
 #include "fakeclock.h"
 #include "frame.h"
 #include "historyfiles.h"
 #include "imagesets.h"
+#include "menus.h"
+#include "teststation.h"
 #include "tformhistmsg.h"
 #include "tformsendmsg.h"
 #include "torbchecklistbox.h"
@@ -61,47 +63,9 @@ void logOn(TestStation& station)
     QVERIFY(station.com().EstaConectado());
 }
 
-QStringList captions(const QMenu* menu)
-{
-    QStringList result;
-    for (const QAction* action : menu->actions())
-        result.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    return result;
-}
-
-QAction* entry(const QMenu* menu, const QString& caption)
-{
-    for (QAction* action : menu->actions()) {
-        if (action->text().section(QLatin1Char('\t'), 0, 0) == caption)
-            return action;
-    }
-    return nullptr;
-}
-
 QImage faceImage(TestStation& station, int face)
 {
     return station.tools().images().ImageListFaces().pixmap(face).toImage();
-}
-
-std::unique_ptr<QMimeData> dragOf(UserTreeWidget* tree, const QString& text)
-{
-    const QList<QTreeWidgetItem*> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    if (found.isEmpty())
-        return {};
-    tree->setCurrentItem(found.first());
-    return std::unique_ptr<QMimeData>(tree->model()->mimeData({ tree->indexFromItem(found.first()) }));
-}
-
-bool drop(QWidget* target, const QMimeData* mime)
-{
-    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
-    QDragEnterEvent enter(QPoint(5, 5), actions, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent dropped(QPointF(5, 5), actions, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &dropped);
-    return dropped.isAccepted();
 }
 } // namespace
 
@@ -312,7 +276,7 @@ void TestTFormSendMSG::faceChoice()
     TFormSendMSG& send = a.station().FormSendMSG();
     send.show();
     QVERIFY(QTest::qWaitForWindowExposed(&send));
-    QCOMPARE(captions(send.PopMenuFaces()),
+    QCOMPARE(menuCaptions(send.PopMenuFaces(), Shortcuts::Shown),
         (QStringList { QStringLiteral("Bravo"), QStringLiteral("Mal humorado"), QStringLiteral("Indiferente"),
             QStringLiteral("Atento"), QStringLiteral("Alegre"), QStringLiteral("Bem humorado") }));
 
@@ -320,7 +284,7 @@ void TestTFormSendMSG::faceChoice()
     QTest::mouseClick(send.ImgFace(), Qt::LeftButton);
     QTRY_VERIFY(send.PopMenuFaces()->isVisible());
     if (!chosen.isEmpty())
-        entry(send.PopMenuFaces(), chosen)->trigger();
+        menuEntry(send.PopMenuFaces(), chosen)->trigger();
     send.PopMenuFaces()->hide();
     QCOMPARE(send.IndiceFace(), face);
     QCOMPARE(send.ImgFace()->pixmap().toImage(), faceImage(a, face));
@@ -541,15 +505,15 @@ void TestTFormSendMSG::menusAndShortcuts()
     QMenu* mensagem = send.MenuBar()->actions().value(0)->menu();
     QVERIFY(mensagem);
     QCOMPARE(send.MenuBar()->actions().size(), 1);
-    QCOMPARE(captions(mensagem),
+    QCOMPARE(menuCaptions(mensagem, Shortcuts::Shown),
         (QStringList { QStringLiteral("Carregar Usuários"), QStringLiteral("Destinatários"), QStringLiteral("-"),
             QStringLiteral("Enviar\tShift+Enter"), QStringLiteral("Enviar e Fechar\tCtrl+Enter"), QStringLiteral("-"),
             QStringLiteral("Fechar\tCtrl+F4") }));
-    QMenu* destinatarios = entry(mensagem, QStringLiteral("Destinatários"))->menu();
-    QCOMPARE(captions(destinatarios),
+    QMenu* destinatarios = menuEntry(mensagem, QStringLiteral("Destinatários"))->menu();
+    QCOMPARE(menuCaptions(destinatarios, Shortcuts::Shown),
         (QStringList { QStringLiteral("Marcar todos"), QStringLiteral("Desmarcar todos"), QStringLiteral("Remover"),
             QStringLiteral("Remover todos") }));
-    QCOMPARE(captions(send.PopMenuDestino()),
+    QCOMPARE(menuCaptions(send.PopMenuDestino(), Shortcuts::Shown),
         (QStringList { QStringLiteral("Marcar todos"), QStringLiteral("Desmarcar todos"), QStringLiteral("-"),
             QStringLiteral("Remover\tDel"), QStringLiteral("Remover todos\tCtrl+Del") }));
 
@@ -557,15 +521,15 @@ void TestTFormSendMSG::menusAndShortcuts()
     TOrbCheckListBox* list = send.ChLBoxDestino();
     for (const char* name : { "ANA (pc-a)", "BRUNO (pc-b)", "CARLA (pc-c)" })
         send.AdicionarDestinatario(QString::fromLatin1(name));
-    entry(destinatarios, QStringLiteral("Desmarcar todos"))->trigger();
+    menuEntry(destinatarios, QStringLiteral("Desmarcar todos"))->trigger();
     QVERIFY(!list->AnyChecked());
     QCOMPARE(send.DicaDestinatarios(), QString());
-    entry(send.PopMenuDestino(), QStringLiteral("Marcar todos"))->trigger();
+    menuEntry(send.PopMenuDestino(), QStringLiteral("Marcar todos"))->trigger();
     QCOMPARE(list->CheckedItems().size(), 3);
     QCOMPARE(send.DicaDestinatarios(), QStringLiteral("Destino:\nANA,\nBRUNO,\nCARLA"));
     // "Remover" without a selection does nothing; Del removes the selected entry.
     list->clearSelection();
-    entry(destinatarios, QStringLiteral("Remover"))->trigger();
+    menuEntry(destinatarios, QStringLiteral("Remover"))->trigger();
     QCOMPARE(list->count(), 3);
     list->setCurrentRow(0);
     QTest::keyClick(list, Qt::Key_Delete);
@@ -658,7 +622,7 @@ void TestTFormSendMSG::loadUsersAndDrops()
     UserTreeWidget* tree = a.com().TreeView();
     const auto bruno = dragOf(tree, QStringLiteral("BRUNO (pc-b)"));
     QVERIFY(bruno);
-    QVERIFY(drop(send.MemoMsg()->viewport(), bruno.get()));
+    QVERIFY(dropAt(send.MemoMsg()->viewport(), QPoint(5, 5), bruno.get()).accepted());
     QCOMPARE(send.Destinatarios(), (QStringList { QStringLiteral("BRUNO (pc-b)"), QStringLiteral("BRUNO (pc-c)") }));
     QVERIFY(send.isVisible());
     // Any other drag is refused, by the list, the text and the window.
@@ -666,14 +630,14 @@ void TestTFormSendMSG::loadUsersAndDrops()
     text.setText(QStringLiteral("CARLA (pc-d)"));
     for (QWidget* target : { send.ChLBoxDestino()->viewport(), send.MemoMsg()->viewport(),
              static_cast<QWidget*>(&send) })
-        QVERIFY(!drop(target, &text));
+        QVERIFY(!dropAt(target, QPoint(5, 5), &text).accepted());
     QCOMPARE(send.Destinatarios().size(), 2);
 
     // "Carregar Usuários": everybody the tree shows (not the offline DORA).
     send.RemoverDesconectado(QStringLiteral("BRUNO (pc-c)"));
     send.ChLBoxDestino()->setAllChecked(false);
     QMenu* mensagem = send.MenuBar()->actions().value(0)->menu();
-    entry(mensagem, QStringLiteral("Carregar Usuários"))->trigger();
+    menuEntry(mensagem, QStringLiteral("Carregar Usuários"))->trigger();
     QCOMPARE(send.Destinatarios(), (QStringList { QStringLiteral("BRUNO (pc-b)"), QStringLiteral("BRUNO (pc-c)"),
                                        QStringLiteral("CARLA (pc-d)") }));
     QVERIFY(!send.isChecked(QStringLiteral("BRUNO (pc-b)")));
@@ -684,7 +648,7 @@ void TestTFormSendMSG::loadUsersAndDrops()
     send.Fechar();
     const auto group = dragOf(tree, QStringLiteral("Vendas"));
     QVERIFY(group);
-    QVERIFY(drop(send.ChLBoxDestino()->viewport(), group.get()));
+    QVERIFY(dropAt(send.ChLBoxDestino()->viewport(), QPoint(5, 5), group.get()).accepted());
     QVERIFY(send.isVisible());
 }
 

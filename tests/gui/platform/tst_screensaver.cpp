@@ -1,5 +1,5 @@
-#include "../teststation.h"
 #include "screensaverwatch.h"
+#include "teststation.h"
 #include "tformmain.h"
 
 #include <QDBusConnection>

@@ -1,7 +1,7 @@
-#include "../teststation.h"
 #include "namelists.h"
 #include "profilefile.h"
 #include "settingkeys.h"
+#include "teststation.h"
 #include "tformconfig.h"
 
 #include <QCheckBox>

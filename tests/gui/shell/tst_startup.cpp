@@ -1,4 +1,3 @@
-#include "../teststation.h"
 #include "fakemailslotbackend.h"
 #include "filesnapshot.h"
 #include "historyfiles.h"
@@ -7,6 +6,7 @@
 #include "singleinstance.h"
 #include "startupchecks.h"
 #include "station.h"
+#include "teststation.h"
 #include "tformcom.h"
 #include "tformhistmsg.h"
 #include "tformlogon.h"
@@ -15,14 +15,14 @@
 #include "trayhost.h"
 #include "traywatch.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -57,9 +57,8 @@ class StartupStation
 public:
     explicit StartupStation(const QString& homeBelow = {})
         : m_home(homeBelow.isEmpty() ? m_dir.path() : m_dir.path() + QLatin1Char('/') + homeBelow)
-    {
-    }
-    ~StartupStation() { m_station.reset(); }
+        , m_builder(m_home, QStringLiteral("pc-a"), m_prompter)
+    { }
     StartupStation(const StartupStation&) = delete;
     StartupStation& operator=(const StartupStation&) = delete;
 
@@ -84,51 +83,30 @@ public:
         Settings(StationHome(m_home)).WriteSetting(Setup, key, type, value);
     }
 
-    Station& create(bool trayAvailable = false)
-    {
-        StationOptions options;
-        options.home = m_home;
-        options.computerName = QStringLiteral("pc-a");
-        options.userName = QStringLiteral("tester");
-        options.programDir = m_install.path();
-        options.prompter = &m_prompter;
-        auto tray = std::make_unique<NullTrayHost>();
-        // A desktop without a notification area, unless asked.
-        tray->setAvailable(trayAvailable);
-        m_tray = tray.get();
-        options.tray = std::move(tray);
-        options.sound = std::make_unique<RecordingSoundPlayer>();
-        options.opener = std::make_unique<RecordingDocumentOpener>();
-        options.backend = m_network.attach(QStringLiteral("pc-a"));
-        m_station = std::make_unique<Station>(std::move(options));
-        return *m_station;
-    }
+    // A desktop without a notification area, unless asked.
+    Station& create(bool trayAvailable = false) { return prepared(trayAvailable).build(); }
 
     // The program's start: the splash shows, then its four ticks.
-    Station& createAndCheck(bool trayAvailable = false)
-    {
-        Station& station = create(trayAvailable);
-        station.start();
-        for (int tick = 0; tick <= StartupChecks::StepCount; ++tick)
-            splash().TimerTick();
-        return station;
-    }
+    Station& createAndCheck(bool trayAvailable = false) { return prepared(trayAvailable).buildAndStart(); }
 
-    Station& station() const { return *m_station; }
-    TFormSplashScreen& splash() const { return m_station->FormSplashScreen(); }
+    Station& station() const { return m_builder.station(); }
+    TFormSplashScreen& splash() const { return station().FormSplashScreen(); }
     QueuedPrompter& prompter() { return m_prompter; }
-    NullTrayHost& tray() const { return *m_tray; }
+    NullTrayHost& tray() const { return m_builder.tray(); }
     QString home() const { return m_home; }
-    void destroy() { m_station.reset(); }
+    void destroy() { m_builder.destroy(); }
 
 private:
+    StationBuilder& prepared(bool trayAvailable)
+    {
+        return m_builder.trayAvailable(trayAvailable).backend(m_network.attach(QStringLiteral("pc-a")));
+    }
+
     QTemporaryDir m_dir;
-    QTemporaryDir m_install;
     QString m_home;
     FakeMailslotNetwork m_network;
     QueuedPrompter m_prompter;
-    NullTrayHost* m_tray = nullptr;
-    std::unique_ptr<Station> m_station;
+    StationBuilder m_builder;
 };
 
 Results marks(const QListWidget* list)

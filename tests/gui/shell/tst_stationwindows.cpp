@@ -1,7 +1,7 @@
-#include "../teststation.h"
 #include "frame.h"
 #include "historyfiles.h"
 #include "namelists.h"
+#include "teststation.h"
 #include "tformconfig.h"
 #include "tformcopy.h"
 #include "tformcredito.h"

@@ -1,5 +1,5 @@
-#include "../teststation.h"
 #include "namelists.h"
+#include "teststation.h"
 #include "tformlogon.h"
 
 #include <QComboBox>

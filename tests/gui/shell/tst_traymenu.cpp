@@ -1,5 +1,6 @@
-#include "../teststation.h"
+#include "menus.h"
 #include "namelists.h"
+#include "teststation.h"
 #include "tformcredito.h"
 #include "tformlogon.h"
 #include "tformmain.h"
@@ -29,14 +30,6 @@ const QString Channel = QStringLiteral("NETWORK");
 QAction* entry(const TFormMain& main, const char* name)
 {
     return main.findChild<QAction*>(QLatin1String(name));
-}
-
-QStringList names(const QMenu* menu)
-{
-    QStringList list;
-    for (const QAction* action : menu->actions())
-        list.append(action->objectName());
-    return list;
 }
 
 // The station's state as one line: logged on user and status, and the visible windows.
@@ -359,7 +352,7 @@ void TestTrayMenu::withoutTray()
     QVERIFY(menu);
     QVERIFY(a.com().menuBar()->actions().contains(menu->menuAction()));
     // The tray's own commands, not copies.
-    QCOMPARE(names(menu), (strings({ "MenuOperacao", "", "MenuManual", "MenuCreditos", "", "MenuFechar" })));
+    QCOMPARE(menuObjectNames(menu), (strings({ "MenuOperacao", "", "MenuManual", "MenuCreditos", "", "MenuFechar" })));
     entry(main, "PopMenuConectado")->trigger();
     QCOMPARE(a.com().EstaConectado(), false); // no last pair yet
     a.com().Conectar(QStringLiteral("ANA"), Channel, QStringLiteral("ON"));

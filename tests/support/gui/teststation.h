@@ -1,6 +1,6 @@
 #pragma once
 
-// A station for the window tests: its own temporary home and install directory, prompts
+// A station for the window tests, made by StationBuilder: its own temporary home, prompts
 // answered from queues, a silent tray and sound, recorded documents, and either an in-memory
 // network or UDP on a loopback address of its own.
 
@@ -13,6 +13,7 @@
 #include "settings.h"
 #include "soundplayer.h"
 #include "station.h"
+#include "stationbuilder.h"
 #include "talmailslot.h"
 #include "temphome.h"
 #include "tformcom.h"
@@ -70,16 +71,6 @@ private:
     QueuedPrompter m_queued;
 };
 
-class RecordingSoundPlayer final : public SoundPlayer
-{
-public:
-    void play(const QString& path) override { m_played.append(path); }
-    const QStringList& played() const { return m_played; }
-
-private:
-    QStringList m_played;
-};
-
 class TestStation
 {
 public:
@@ -87,34 +78,33 @@ public:
     // owned) stands for the wall clock when given.
     explicit TestStation(const QString& computer, const Clock* clock = nullptr)
         : m_address(Loopback::nextAddress())
-        , m_clock(clock)
+        , m_builder(m_home.path(), computer, m_prompter)
     {
-        const quint16 port = Loopback::testPort();
-        setting(QStringLiteral("REDE"), QStringLiteral("PORTA"), SettingInteger, int(port));
-        setting(QStringLiteral("REDE"), QStringLiteral("ENDERECO"), SettingString, m_address.toString());
-        setting(QStringLiteral("REDE"), QStringLiteral("DIFUSAO"), SettingString,
-            QStringLiteral("127.255.255.255:%1").arg(port));
-        create(computer, {});
+        Loopback::writeNetwork(m_home.home(), m_address, Loopback::testPort());
+        create(m_builder.clock(clock));
     }
 
     // An in-memory network; nothing leaves the process.
-    TestStation(const QString& computer, FakeMailslotNetwork& network) { create(computer, network.attach(computer)); }
+    TestStation(const QString& computer, FakeMailslotNetwork& network)
+        : m_builder(m_home.path(), computer, m_prompter)
+    {
+        create(m_builder.backend(network.attach(computer)));
+    }
 
-    ~TestStation() { m_station.reset(); }
     TestStation(const TestStation&) = delete;
     TestStation& operator=(const TestStation&) = delete;
 
-    Station& station() const { return *m_station; }
-    TFormCom& com() const { return m_station->FormCom(); }
-    TFormComTools& tools() const { return m_station->FormComTools(); }
+    Station& station() const { return m_builder.station(); }
+    TFormCom& com() const { return station().FormCom(); }
+    TFormComTools& tools() const { return station().FormComTools(); }
     CommunicatorSession& session() const { return com().session(); }
     ProbingPrompter& prompter() { return m_prompter; }
     QueuedPrompter& queued() { return m_prompter.queued(); }
-    NullTrayHost& tray() const { return *m_tray; }
-    RecordingDocumentOpener& opener() const { return *m_opener; }
-    RecordingSoundPlayer& sound() const { return *m_sound; }
+    NullTrayHost& tray() const { return m_builder.tray(); }
+    RecordingDocumentOpener& opener() const { return m_builder.opener(); }
+    RecordingSoundPlayer& sound() const { return m_builder.sound(); }
     const TempHome& home() const { return m_home; }
-    QString installDir() const { return m_install.path() + QLatin1Char('/'); }
+    QString installDir() const { return m_builder.installDir(); }
     const QHostAddress& address() const { return m_address; }
 
     void setting(const QString& section, const QString& key, int type, const SettingValue& value) const
@@ -142,41 +132,17 @@ public:
     QStringList treeItems() const;
 
 private:
-    void create(const QString& computer, std::unique_ptr<MailslotBackend> backend)
+    void create(StationBuilder& builder)
     {
         m_home.home().ensureDataDir();
-        StationOptions options;
-        options.home = m_home.path();
-        options.computerName = computer;
-        options.userName = QStringLiteral("tester");
-        options.programDir = m_install.path();
-        options.prompter = &m_prompter;
-        options.clock = m_clock;
-        auto sound = std::make_unique<RecordingSoundPlayer>();
-        m_sound = sound.get();
-        options.sound = std::move(sound);
-        auto tray = std::make_unique<NullTrayHost>();
-        m_tray = tray.get();
-        options.tray = std::move(tray);
-        auto opener = std::make_unique<RecordingDocumentOpener>();
-        m_opener = opener.get();
-        options.opener = std::move(opener);
-        options.backend = std::move(backend);
-        options.collation = QLocale(QLocale::Portuguese, QLocale::Brazil);
-        m_station = std::make_unique<Station>(std::move(options));
         // Quick hand-overs keep the tests short; the rules do not depend on the rhythm.
-        m_station->FormCom().ALMailSlot1().setCheckInterval(20);
+        builder.checkInterval(20).build();
     }
 
     TempHome m_home;
-    QTemporaryDir m_install;
     QHostAddress m_address;
-    const Clock* m_clock = nullptr;
     ProbingPrompter m_prompter;
-    RecordingSoundPlayer* m_sound = nullptr;
-    NullTrayHost* m_tray = nullptr;
-    RecordingDocumentOpener* m_opener = nullptr;
-    std::unique_ptr<Station> m_station;
+    StationBuilder m_builder;
 };
 
 #include "usertreewidget.h"

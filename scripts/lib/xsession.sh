@@ -1,0 +1,126 @@
+# A virtual desktop for the scripts that run Colloqua on screens of their own: a screen (Xvfb,
+# which picks a free display number itself), a window manager (openbox), a tray (trayer, which
+# embeds icons the XEmbed way), a session bus of its own, an LXQt panel (a StatusNotifierItem
+# host), and the end of all of them. Sourced by scripts/e2e.sh, scripts/demo.sh,
+# scripts/tray-screenshot.sh and bench/startup-idle.sh.
+#
+# Each helper takes a PREFIX for its files: "$work/" for a script with one screen, "$work/ANA-"
+# for one of several; the logs are PREFIXxvfb.log, PREFIXwm.log, PREFIXtrayer.log, PREFIXbus.log
+# and PREFIXpanel.log. Screen, window manager, tray and panel work on the current DISPLAY (and
+# session bus): a script with several screens sets DISPLAY for each call. Every process starts in
+# a session of its own, so that Ctrl-C reaches only the script, which ends them all with
+# xsession_stop.
+
+xsession_pids=()
+
+# Runs "$@" in the background, output to LOG, and keeps it for xsession_stop.
+xsession_spawn() {
+    local log=$1
+    shift
+    setsid "$@" >"$log" 2>&1 &
+    xsession_pids+=($!)
+}
+
+# Adds processes the script started itself to those xsession_stop ends.
+xsession_track() { xsession_pids+=("$@"); }
+
+# Ends every process kept, the last started first (the stations before their trays, window
+# managers and screens), and waits for each.
+xsession_stop() {
+    local i
+    for ((i = ${#xsession_pids[@]} - 1; i >= 0; i--)); do kill "${xsession_pids[$i]}" 2>/dev/null || true; done
+    for ((i = ${#xsession_pids[@]} - 1; i >= 0; i--)); do wait "${xsession_pids[$i]}" 2>/dev/null || true; done
+    xsession_pids=()
+}
+
+# What the programs started next talk to: the virtual screens only, Qt on X11, none of the
+# desktop's session bus, Wayland or session manager, and RUNTIME_DIR as their runtime directory.
+xsession_environment() {
+    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER
+    export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$1
+    mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+}
+
+# xsession_screen_start PREFIX WIDTHxHEIGHT: a screen of that size; Xvfb writes its display
+# number to PREFIXdisplay once it accepts clients.
+xsession_screen_start() {
+    xsession_spawn "${1}xvfb.log" Xvfb -displayfd 3 -screen 0 "${2}x24" -nolisten tcp 3>"${1}display"
+}
+
+# xsession_screen_wait PREFIX [SECONDS]: prints the screen's display (":N") once it answers;
+# fails, with the end of its log, after SECONDS (30).
+xsession_screen_wait() {
+    local prefix=$1 deadline=$((SECONDS + ${2:-30})) display
+    until display=:$(tr -dc 0-9 <"${prefix}display" 2>/dev/null) && [ "$display" != : ] \
+        && DISPLAY=$display xdpyinfo >/dev/null 2>&1; do
+        if [ $SECONDS -ge "$deadline" ]; then
+            echo "xsession: the virtual screen did not start; ${prefix}xvfb.log says:" >&2
+            tail -n 5 "${prefix}xvfb.log" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    echo "$display"
+}
+
+# xsession_screen PREFIX WIDTHxHEIGHT [SECONDS]: both, and the screen becomes the DISPLAY.
+xsession_screen() {
+    local display
+    xsession_screen_start "$1" "$2"
+    display=$(xsession_screen_wait "$1" "${3:-30}") || return 1
+    export DISPLAY=$display
+}
+
+# xsession_wm PREFIX: openbox, with a home of its own (PREFIXwm) and no session manager.
+xsession_wm() {
+    mkdir -p "${1}wm"
+    xsession_spawn "${1}wm.log" env HOME="${1}wm" openbox --sm-disable
+}
+
+# True once a window manager runs on the DISPLAY.
+xsession_wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
+# xsession_tray PREFIX WIDTH: trayer in the top right corner, WIDTH pixels wide and 32 high.
+xsession_tray() {
+    xsession_spawn "${1}trayer.log" trayer --edge top --align right --widthtype pixel --width "$2" \
+        --heighttype pixel --height 32 --transparent false --tint 0x3c3c3c --SetDockType true
+}
+
+# xsession_bus_start PREFIX: a session bus on the file socket PREFIXbus.socket (reachable from
+# network namespaces, which abstract sockets are not); its address goes to PREFIXbus once it
+# listens. Nobody offers the StatusNotifier service on it until a panel does.
+xsession_bus_start() {
+    xsession_spawn "${1}bus.log" dbus-daemon --session --nofork --nopidfile \
+        --address="unix:path=${1}bus.socket" --print-address=3 3>"${1}bus"
+}
+
+# xsession_bus_wait PREFIX [SECONDS]: prints the bus's address once it listens; fails after
+# SECONDS (30).
+xsession_bus_wait() {
+    local prefix=$1 deadline=$((SECONDS + ${2:-30}))
+    until [ -s "${prefix}bus" ]; do
+        if [ $SECONDS -ge "$deadline" ]; then
+            echo "xsession: the session bus did not start; ${prefix}bus.log says:" >&2
+            tail -n 5 "${prefix}bus.log" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    head -n 1 "${prefix}bus"
+}
+
+# xsession_bus PREFIX [SECONDS]: both, and the bus becomes the session bus.
+xsession_bus() {
+    local address
+    xsession_bus_start "$1"
+    address=$(xsession_bus_wait "$1" "${2:-30}") || return 1
+    export DBUS_SESSION_BUS_ADDRESS=$address
+}
+
+# xsession_panel PREFIX: an LXQt panel along the top with its status notifier plugin only, a
+# StatusNotifierItem host on the session bus; its settings under PREFIXconfig.
+xsession_panel() {
+    printf '%s\n' 'panels=panel1' '[panel1]' 'plugins=statusnotifier' 'position=Top' 'desktop=0' 'panelSize=32' \
+        'iconSize=22' '[statusnotifier]' 'type=statusnotifier' >"${1}panel.conf"
+    xsession_spawn "${1}panel.log" env XDG_CONFIG_HOME="${1}config" lxqt-panel --config "${1}panel.conf"
+}
