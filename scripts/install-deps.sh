@@ -9,7 +9,7 @@ packages=(
     qt6-qpa-plugins
     tshark xvfb xauth dbus dbus-x11 libglib2.0-bin iproute2 util-linux
     trayer lxqt-panel xdotool imagemagick x11-utils openbox
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     dpkg-dev file desktop-file-utils appstream librsvg2-bin
 )
 
