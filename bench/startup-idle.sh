@@ -69,12 +69,7 @@ case "$build_type" in
 esac
 
 source scripts/lib/xsession.sh
-work=$(mktemp -d /tmp/startup-idle.XXXXXX)
-cleanup() {
-    xsession_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+xsession_work startup-idle
 
 xsession_screen "$work/" 1280x800 || exit 1
 xsession_environment "$work/run"

@@ -27,12 +27,7 @@ scripts/install-deps.sh
 patience=90
 started=$SECONDS
 source scripts/lib/xsession.sh
-work=$(mktemp -d)
-cleanup() {
-    xsession_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+xsession_work e2e
 trap 'exit 130' INT TERM
 
 step="start-up"

@@ -11,12 +11,7 @@ scripts/install-deps.sh
 [ -x "$app" ] || bash scripts/build.sh build
 
 source scripts/lib/xsession.sh
-work=$(mktemp -d)
-cleanup() {
-    xsession_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+xsession_work tray-screenshot
 
 xsession_screen "$work/" 480x360 || exit 1
 # No session bus: the icon is embedded the XEmbed way, as trayer expects.

@@ -21,6 +21,13 @@ xsession_spawn() {
     xsession_pids+=($!)
 }
 
+# xsession_work [NAME]: a temporary directory in $work; when the script exits, everything kept
+# is ended and the directory removed.
+xsession_work() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/${1:-xsession}.XXXXXX")
+    trap 'xsession_stop; rm -rf "$work"' EXIT
+}
+
 # Adds processes the script started itself to those xsession_stop ends.
 xsession_track() { xsession_pids+=("$@"); }
 
@@ -47,20 +54,36 @@ xsession_screen_start() {
     xsession_spawn "${1}xvfb.log" Xvfb -displayfd 3 -screen 0 "${2}x24" -nolisten tcp 3>"${1}display"
 }
 
-# xsession_screen_wait PREFIX [SECONDS]: prints the screen's display (":N") once it answers;
-# fails, with the end of its log, after SECONDS (30).
-xsession_screen_wait() {
-    local prefix=$1 deadline=$((SECONDS + ${2:-30})) display
-    until display=:$(tr -dc 0-9 <"${prefix}display" 2>/dev/null) && [ "$display" != : ] \
-        && DISPLAY=$display xdpyinfo >/dev/null 2>&1; do
+# xsession_await WHAT LOG SECONDS COMMAND...: runs COMMAND every tenth of a second until it
+# succeeds; after SECONDS says that WHAT did not start, with the end of LOG, and fails.
+xsession_await() {
+    local what=$1 log=$2 deadline=$((SECONDS + $3))
+    shift 3
+    until "$@"; do
         if [ $SECONDS -ge "$deadline" ]; then
-            echo "xsession: the virtual screen did not start; ${prefix}xvfb.log says:" >&2
-            tail -n 5 "${prefix}xvfb.log" >&2
+            echo "xsession: $what did not start; $log says:" >&2
+            tail -n 5 "$log" >&2
             return 1
         fi
         sleep 0.1
     done
-    echo "$display"
+}
+
+# The display Xvfb wrote to PREFIXdisplay (":N"), or nothing yet.
+xsession_display_of() {
+    local number
+    number=$(tr -dc 0-9 <"${1}display" 2>/dev/null) && [ -n "$number" ] && echo ":$number"
+}
+xsession_screen_answers() {
+    local display
+    display=$(xsession_display_of "$1") && DISPLAY=$display xdpyinfo >/dev/null 2>&1
+}
+
+# xsession_screen_wait PREFIX [SECONDS]: prints the screen's display (":N") once it answers;
+# fails, with the end of its log, after SECONDS (30).
+xsession_screen_wait() {
+    xsession_await "the virtual screen" "${1}xvfb.log" "${2:-30}" xsession_screen_answers "$1" || return 1
+    xsession_display_of "$1"
 }
 
 # xsession_screen PREFIX WIDTHxHEIGHT [SECONDS]: both, and the screen becomes the DISPLAY.
@@ -97,16 +120,8 @@ xsession_bus_start() {
 # xsession_bus_wait PREFIX [SECONDS]: prints the bus's address once it listens; fails after
 # SECONDS (30).
 xsession_bus_wait() {
-    local prefix=$1 deadline=$((SECONDS + ${2:-30}))
-    until [ -s "${prefix}bus" ]; do
-        if [ $SECONDS -ge "$deadline" ]; then
-            echo "xsession: the session bus did not start; ${prefix}bus.log says:" >&2
-            tail -n 5 "${prefix}bus.log" >&2
-            return 1
-        fi
-        sleep 0.1
-    done
-    head -n 1 "${prefix}bus"
+    xsession_await "the session bus" "${1}bus.log" "${2:-30}" test -s "${1}bus" || return 1
+    head -n 1 "${1}bus"
 }
 
 # xsession_bus PREFIX [SECONDS]: both, and the bus becomes the session bus.
