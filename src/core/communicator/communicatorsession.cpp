@@ -7,7 +7,7 @@
 #include "historyfiles.h"
 #include "mailslotbackend.h"
 #include "namelists.h"
-#include "settings.h"
+#include "preferences.h"
 #include "talmailslot.h"
 #include "usertreefile.h"
 
@@ -15,8 +15,6 @@
 
 namespace
 {
-const QString Setup = QStringLiteral("SETUP");
-const QString Receber = QStringLiteral("RECEBER");
 const QString Offline = QStringLiteral("OF");
 
 // The announcements a station answers, with the index each puts into the tree.
@@ -184,8 +182,7 @@ void CommunicatorSession::Conectar(const QString& user, const QString& channel, 
     m_canal = channel;
 
     fileStep([&] {
-        m_services.settings.WriteSetting(Setup, QStringLiteral("LAST_USER"), SettingString, user);
-        m_services.settings.WriteSetting(Setup, QStringLiteral("LAST_CHANNEL"), SettingString, channel);
+        Preferences(m_services.settings).setLastLogon(user, channel);
     });
     fileStep([&] { m_services.names.AddUserName(user); });
     fileStep([&] { m_services.names.AddChannelName(channel); });
@@ -233,9 +230,9 @@ void CommunicatorSession::AlterarStatus(int selector)
         EnviarStatusUsuarios();
         return;
     }
-    const Settings& settings = m_services.settings;
-    const QString channel = settings.readString(Setup, QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), {});
-    const QString user = settings.readString(Setup, QStringLiteral("LAST_USER"), {}, {});
+    const Preferences preferences(m_services.settings);
+    const QString channel = preferences.lastChannel();
+    const QString user = preferences.lastUser();
     if (!user.isEmpty() && !channel.isEmpty())
         Conectar(user, channel, code);
 }
@@ -313,8 +310,7 @@ void CommunicatorSession::ALMailSlot1NewMessage(const QString& computer, const Q
 
 void CommunicatorSession::MontarArvore()
 {
-    const bool keepGroupsOpen
-        = m_services.settings.readBool(Setup, QStringLiteral("MANTER_GRUPOS_ABERTOS"), false, false);
+    const bool keepGroupsOpen = Preferences(m_services.settings).keepGroupsOpen();
     m_visible = UserTree::MontarArvore(m_master, m_visible.openGroups(), m_collation, keepGroupsOpen);
     emit visibleTreeRebuilt();
 }
@@ -405,10 +401,10 @@ void CommunicatorSession::sendReceipt(const TDados& frame)
 void CommunicatorSession::alertTextMessage()
 {
     // Read at the moment of use; a missing file or key means yes.
-    const Settings& settings = m_services.settings;
-    const bool show = settings.readBool(Receber, QStringLiteral("EXIBIR_MSG"), true, true);
-    const bool animate = settings.readBool(Receber, QStringLiteral("ANIMAR_ICONE"), true, true);
-    const bool sound = settings.readBool(Receber, QStringLiteral("EMITIR_SOM"), true, true);
+    const Preferences preferences(m_services.settings);
+    const bool show = preferences.showHistoryOnReceive();
+    const bool animate = preferences.animateIconOnReceive();
+    const bool sound = preferences.soundOnReceive();
     const int status = StatusIndex(m_status);
     if (animate)
         emit trayIconChanged(status, true);
