@@ -152,13 +152,12 @@ void TFormLogon::Preparar()
     fill(m_comboUsuario, users);
 
     // A pair is never mixed: the defaults when both are set, else the last ones.
-    const Settings& settings = tools.settings();
-    const QString setup = QStringLiteral("SETUP");
-    QString channel = settings.readString(setup, QStringLiteral("DEFAULT_CHANNEL"), QStringLiteral("NETWORK"), {});
-    QString user = settings.readString(setup, QStringLiteral("DEFAULT_USER"), {}, {});
+    const Preferences preferences = tools.preferences();
+    QString channel = preferences.defaultChannel();
+    QString user = preferences.defaultUser();
     if (channel.isEmpty() || user.isEmpty()) {
-        channel = settings.readString(setup, QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), {});
-        user = settings.readString(setup, QStringLiteral("LAST_USER"), {}, {});
+        channel = preferences.lastChannel();
+        user = preferences.lastUser();
     }
     if (!channel.isEmpty())
         m_comboCanal->setCurrentIndex(findName(m_comboCanal, channel));

@@ -252,8 +252,7 @@ void TFormMain::ProtecaoDeTelaIniciada()
     const QString status = com.StatusAtual();
     if (status.isEmpty() || status == QLatin1String("OF"))
         return;
-    if (!m_station.FormComTools().settings().readBool(
-            QStringLiteral("SETUP"), QStringLiteral("MUDAR_STATUS_SCRSAVER"), false, false))
+    if (!m_station.FormComTools().preferences().awayOnScreenSaver())
         return;
     // The communicator's own "AUSENTE" entry, so both menus stay one command.
     const QList<QAction*> entries = com.PopupMenuStatus()->actions();
