@@ -6,6 +6,7 @@
 #include "groupcommands.h"
 #include "imagesets.h"
 #include "paintbackground.h"
+#include "presence.h"
 #include "prompter.h"
 #include "recipients.h"
 #include "station.h"
@@ -423,7 +424,7 @@ void TFormCom::Evento_AltUsuario(const QString& user)
         Desconectar();
     // The channel is the pending one, not necessarily the one just left.
     if (!m_usuarioPendente.isEmpty() && !m_canalPendente.isEmpty())
-        Conectar(m_usuarioPendente, m_canalPendente, QStringLiteral("ON"));
+        Conectar(m_usuarioPendente, m_canalPendente, PresenceCode(Presence::Online));
 }
 
 void TFormCom::IniciarSessao()
@@ -453,12 +454,11 @@ void TFormCom::ConectarAutomatico()
     const Preferences preferences = m_station.FormComTools().preferences();
     const QString user = preferences.autoLogonUser();
     const QString channel = preferences.autoLogonChannel();
-    QString status = preferences.autoLogonStatus();
+    const QString status = preferences.autoLogonStatus();
     if (user.isEmpty() || channel.isEmpty())
         return;
-    if (status.isEmpty())
-        status = QStringLiteral("OF");
-    if (status != QLatin1String("OF"))
+    // No status is "do not connect"; any other code than that one logs on with it as it is.
+    if (!status.isEmpty() && PresenceFromCode(status) != Presence::Offline)
         Conectar(user, channel, status);
 }
 

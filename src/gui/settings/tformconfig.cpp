@@ -2,6 +2,7 @@
 
 #include "fileerror.h"
 #include "namerules.h"
+#include "presence.h"
 #include "profilefile.h"
 #include "prompter.h"
 #include "settingkeys.h"
@@ -41,14 +42,14 @@ namespace
 struct StatusChoice
 {
     const char* caption;
-    const char* code;
+    Presence status;
 };
 constexpr StatusChoice StatusChoices[] = {
-    { "normal", "ON" },
-    { "ocupado", "OC" },
-    { "invisível", "IN" },
-    { "ausente", "AU" },
-    { "não conectar", "OF" },
+    { "normal", Presence::Online },
+    { "ocupado", Presence::Busy },
+    { "invisível", Presence::Invisible },
+    { "ausente", Presence::Away },
+    { "não conectar", Presence::Offline },
 };
 
 // The keys the dialog shows besides channel, user and status, in the order they are read and
@@ -419,7 +420,7 @@ void TFormConfig::buildPageGerais(QWidget* page)
     auto* statusRow = new QHBoxLayout;
     for (const StatusChoice& choice : StatusChoices) {
         auto* button = new QRadioButton(tr(choice.caption), usuario);
-        button->setObjectName(QStringLiteral("RdBut") + QLatin1String(choice.code));
+        button->setObjectName(QStringLiteral("RdBut") + PresenceCode(choice.status));
         m_statusGroup->addButton(button);
         m_rdButStatus.append(button);
         statusRow->addWidget(button);
@@ -539,12 +540,12 @@ void TFormConfig::CarregarCanais()
 
 QString TFormConfig::statusCode() const
 {
-    QString code = QStringLiteral("ON");
+    Presence status = Presence::Online;
     for (qsizetype i = 0; i < m_rdButStatus.size(); ++i) {
         if (m_rdButStatus[i]->isChecked())
-            code = QLatin1String(StatusChoices[i].code);
+            status = StatusChoices[i].status;
     }
-    return code;
+    return PresenceCode(status);
 }
 
 void TFormConfig::setStatusCode(const QString& code)
@@ -552,7 +553,7 @@ void TFormConfig::setStatusCode(const QString& code)
     // An unknown code leaves every button unchecked, which an exclusive group would not allow.
     m_statusGroup->setExclusive(false);
     for (qsizetype i = 0; i < m_rdButStatus.size(); ++i)
-        m_rdButStatus[i]->setChecked(code == QLatin1String(StatusChoices[i].code));
+        m_rdButStatus[i]->setChecked(PresenceFromCode(code) == StatusChoices[i].status);
     m_statusGroup->setExclusive(true);
 }
 

@@ -1,6 +1,7 @@
 #include "tformlogon.h"
 
 #include "namerules.h"
+#include "presence.h"
 #include "prompter.h"
 #include "station.h"
 #include "tformcom.h"
@@ -199,7 +200,7 @@ void TFormLogon::ButOKClick()
         TFormCom& com = m_station.FormCom();
         if (com.EstaConectado())
             com.Desconectar();
-        com.Conectar(user, channel, QStringLiteral("ON"));
+        com.Conectar(user, channel, PresenceCode(Presence::Online));
     }
     accept();
 }
