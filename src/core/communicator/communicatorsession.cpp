@@ -179,9 +179,7 @@ void CommunicatorSession::Conectar(const QString& user, const QString& channel, 
     m_status = code;
     m_canal = channel;
 
-    fileStep([&] {
-        Preferences(m_services.settings).setLastLogon(user, channel);
-    });
+    fileStep([&] { Preferences(m_services.settings).setLastLogon(user, channel); });
     fileStep([&] { m_services.names.AddUserName(user); });
     fileStep([&] { m_services.names.AddChannelName(channel); });
 

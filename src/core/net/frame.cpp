@@ -1,5 +1,7 @@
 #include "frame.h"
 
+#include "presence.h"
+
 namespace
 {
 const QString ReceiptPrefix = QStringLiteral("ACK_MSG_");

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "clock.h"
-#include "presence.h"
 #include "tdados.h"
 
 #include <QString>

@@ -27,7 +27,8 @@ struct SettingKeyName
 {
     const char* section;
     const char* key;
-    template<typename T> constexpr SettingKeyName(const TypedSettingKey<T>& typed) // NOLINT: lists read naturally
+    template<typename T>
+    constexpr SettingKeyName(const TypedSettingKey<T>& typed) // NOLINT: lists read naturally
         : section(typed.section)
         , key(typed.key)
     { }

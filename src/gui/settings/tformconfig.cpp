@@ -303,7 +303,7 @@ TFormConfig::TFormConfig(Station& station, QWidget* parent)
 
     for (const BoundKey& entry : BoundKeys) {
         QWidget* control = findChild<QWidget*>(QLatin1String(entry.control));
-        Binding binding{ &SettingKeys::entry(entry.key), control, std::nullopt };
+        Binding binding { &SettingKeys::entry(entry.key), control, std::nullopt };
         Q_ASSERT(control);
         // Without a settings file the communicator is not shown after logon.
         if (binding.key == &SettingKeys::entry(SettingKeys::Setup::ExibirJanela))
@@ -604,7 +604,7 @@ bool TFormConfig::SalvarAlteracoes()
     if (!TextosGravaveis())
         return false;
     using namespace SettingKeys;
-    QList<SettingWrite> writes{
+    QList<SettingWrite> writes {
         entry(Setup::DefaultChannel).write(m_comboCanal->currentText()),
         entry(Setup::DefaultUser).write(m_edDefaultUser->text()),
         entry(Setup::DefaultStatus).write(statusCode()),

@@ -1,5 +1,6 @@
 #include "fakeclock.h"
 #include "frame.h"
+#include "presence.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -336,7 +336,7 @@ private slots:
     void windowPlacementWrittenInOrder()
     {
         TempHome home;
-        Preferences preferences{ Settings(home.home()) };
+        Preferences preferences { Settings(home.home()) };
         preferences.setPlacement(WindowPlacement::Window::History, WindowPlacement::of(QPoint(-7, 5), QSize(600, 300)));
         QCOMPARE(home.read(Ini),
             QByteArray("[POSICAO]\r\nWNDHIST_TOP=5\r\nWNDHIST_LEFT=-7\r\nWNDHIST_WIDTH=600\r\nWNDHIST_HEIGHT=300\r\n"));
