@@ -95,7 +95,6 @@ private:
     void FormShow();
     void buildPagePrincipal(QWidget* page);
     void buildPageGerais(QWidget* page);
-    void bind(const char* section, const char* key, QWidget* control, std::optional<SettingValue> fallback = {});
 
     // False, naming each text and the characters colloqua.ini cannot hold, when there are any.
     bool TextosGravaveis();
