@@ -7,6 +7,7 @@
 #include "netbiosdatagram.h"
 #include "netoptions.h"
 #include "networkdiagnosis.h"
+#include "presence.h"
 #include "settings.h"
 #include "stationhome.h"
 #include "talmailslot.h"
@@ -394,7 +395,7 @@ int runDoctor(const QStringList& arguments, CliStreams& io)
     report.section(QStringLiteral("Announcement on channel %1").arg(net->channel));
     report.line(QStringLiteral("listening for %1 s after an invisible announcement...").arg(timeout));
     io.out.flush();
-    transport.Broadcast(BuildPresenceFrame(user, FrameTimestamp(clock), QStringLiteral("IN")));
+    transport.Broadcast(BuildPresenceFrame(user, FrameTimestamp(clock), PresenceCode(Presence::Invisible)));
     transport.WaitForSent(UdpMailslotBackend::ResolveWaitMs);
     waitMs(waitTime);
     if (echo) {
@@ -427,7 +428,8 @@ int runDoctor(const QStringList& arguments, CliStreams& io)
             continue;
         tried.append(entry.computer);
         const QString target = heardAt.value(NetbiosDatagram::wireName(entry.computer), entry.computer);
-        transport.SendTo(target, BuildStatusFrame(user, entry.user, FrameTimestamp(clock), QStringLiteral("IN")));
+        transport.SendTo(
+            target, BuildStatusFrame(user, entry.user, FrameTimestamp(clock), PresenceCode(Presence::Invisible)));
     }
     if (!tried.isEmpty()) {
         directPhase = true;

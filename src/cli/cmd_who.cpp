@@ -3,6 +3,7 @@
 #include "frame.h"
 #include "machineidentity.h"
 #include "netoptions.h"
+#include "presence.h"
 #include "talmailslot.h"
 #include "udpmailslotbackend.h"
 #include "usertree.h"
@@ -17,7 +18,6 @@ namespace
 {
 const QString Prefix = QStringLiteral("colloqua-cli who: ");
 const QString AckPrefix = QStringLiteral("ACK_USR_");
-const QStringList Answers = { QStringLiteral("ON"), QStringLiteral("AU"), QStringLiteral("OC"), QStringLiteral("IN") };
 constexpr double DefaultTimeout = 2.0;
 // Answers are handed over this often; the default second would only slow the count down.
 constexpr int CheckIntervalMs = 50;
@@ -60,13 +60,16 @@ int runWho(const QStringList& arguments, CliStreams& io)
             if (!frame.Valid || frame.ToUser != user || !frame.Command.startsWith(AckPrefix))
                 return;
             const QString code = frame.Command.mid(AckPrefix.size());
-            if (!Answers.contains(code) || !IsAcceptableName(frame.FromUser) || !IsAcceptableName(sender))
+            const std::optional<Presence> status = PresenceFromCode(code);
+            // The acknowledgements of ON, AU, OC and IN; offline has none.
+            if (!status || status == Presence::Offline || !IsAcceptableName(frame.FromUser)
+                || !IsAcceptableName(sender))
                 return;
             answered.insert(UserEntryText(frame.FromUser, sender), code);
         });
 
     // Invisible: the stations answer, but none shows us.
-    transport.Broadcast(BuildPresenceFrame(user, FrameTimestamp(clock), QStringLiteral("IN")));
+    transport.Broadcast(BuildPresenceFrame(user, FrameTimestamp(clock), PresenceCode(Presence::Invisible)));
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(std::lround(timeout * 1000)), &loop, &QEventLoop::quit);
     loop.exec();

@@ -3,8 +3,8 @@
 #include "backupnames.h"
 #include "backupstore.h"
 #include "clock.h"
+#include "preferences.h"
 #include "prompter.h"
-#include "settings.h"
 #include "stationhome.h"
 
 #include <QCoreApplication>
@@ -13,7 +13,6 @@
 
 namespace
 {
-const QString Backup = QStringLiteral("BACKUP");
 const QString Titulo = QStringLiteral("Colloqua");
 
 QString tr(const char* text)
@@ -75,13 +74,14 @@ BackupCommand::Outcome BackupCommand::CopiaSeguranca(const QString& title, bool 
 BackupCommand::RunCount BackupCommand::ContarExecucao(Settings& settings)
 {
     RunCount run;
-    run.count = NextRunCount(settings.readInt(Backup, QStringLiteral("NUM_EXECUCOES"), 0, 0));
-    settings.WriteSetting(Backup, QStringLiteral("NUM_EXECUCOES"), SettingInteger, run.count);
-    const bool enabled = settings.readBool(Backup, QStringLiteral("AUTO_BACKUP"), false, false);
+    Preferences preferences(settings);
+    run.count = NextRunCount(preferences.runCount());
+    preferences.setRunCount(run.count);
+    const bool enabled = preferences.autoBackup();
     if (enabled) {
-        const int period = settings.readInt(Backup, QStringLiteral("AUTO_BACKUP_CADA"), 30, 30);
+        const int period = preferences.autoBackupEvery();
         run.backupDue = AutomaticBackupDue(run.count, enabled, period);
-        run.askName = settings.readBool(Backup, QStringLiteral("AUTO_BACKUP_TROCA"), false, false);
+        run.askName = preferences.autoBackupAsksName();
     }
     return run;
 }

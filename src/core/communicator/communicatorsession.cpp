@@ -7,7 +7,8 @@
 #include "historyfiles.h"
 #include "mailslotbackend.h"
 #include "namelists.h"
-#include "settings.h"
+#include "preferences.h"
+#include "presence.h"
 #include "talmailslot.h"
 #include "usertreefile.h"
 
@@ -15,57 +16,52 @@
 
 namespace
 {
-const QString Setup = QStringLiteral("SETUP");
-const QString Receber = QStringLiteral("RECEBER");
-const QString Offline = QStringLiteral("OF");
-
 // The announcements a station answers, with the index each puts into the tree.
-struct Presence
+struct PresenceFrame
 {
     int index = -1;
     bool acknowledged = false; // an announcement ("USR_"), not an acknowledgement
 };
 
-Presence presenceOf(const QString& command)
+PresenceFrame presenceOf(const QString& command)
 {
-    static const QStringList announced = { QStringLiteral("USR_ON"), QStringLiteral("USR_AU"), QStringLiteral("USR_OC"),
-        QStringLiteral("USR_IN"), QStringLiteral("USR_OF") };
-    // An invisible station's "ACK_USR_IN" is left out: it keeps the station hidden.
-    static const QStringList acks
-        = { QStringLiteral("ACK_USR_ON"), QStringLiteral("ACK_USR_AU"), QStringLiteral("ACK_USR_OC") };
-    if (const qsizetype i = announced.indexOf(command); i >= 0)
-        return { static_cast<int>(i), true };
-    if (const qsizetype i = acks.indexOf(command); i >= 0)
-        return { static_cast<int>(i), false };
+    const QString announcement = PresenceCommand(QString());
+    const QString ack = AckCommand(QString());
+    if (command.startsWith(announcement)) {
+        if (const std::optional<Presence> status = PresenceFromCode(QStringView(command).mid(announcement.size())))
+            return { PresenceIndex(*status), true };
+    } else if (command.startsWith(ack)) {
+        // An invisible station's acknowledgement is left out: it keeps the station hidden.
+        const std::optional<Presence> status = PresenceFromCode(QStringView(command).mid(ack.size()));
+        if (status && status != Presence::Invisible && status != Presence::Offline)
+            return { PresenceIndex(*status), false };
+    }
     return {};
 }
 } // namespace
 
 int CommunicatorSession::StatusIndex(const QString& code)
 {
-    if (code == QLatin1String("OF"))
-        return TreeIcon::Offline;
-    if (code == QLatin1String("IN"))
-        return TreeIcon::Invisible;
-    if (code == QLatin1String("OC"))
-        return TreeIcon::Busy;
-    if (code == QLatin1String("AU"))
-        return TreeIcon::Away;
-    return TreeIcon::Online;
+    return PresenceIndex(PresenceFromCode(code).value_or(Presence::Online));
+}
+
+Presence CommunicatorSession::StatusOf(int selector)
+{
+    switch (selector) {
+    case 2:
+        return Presence::Away;
+    case 3:
+        return Presence::Busy;
+    case 4:
+        return Presence::Invisible;
+    default:
+        return Presence::Online;
+    }
 }
 
 QString CommunicatorSession::StatusCode(int selector)
 {
-    switch (selector) {
-    case 2:
-        return QStringLiteral("AU");
-    case 3:
-        return QStringLiteral("OC");
-    case 4:
-        return QStringLiteral("IN");
-    default:
-        return QStringLiteral("ON");
-    }
+    return PresenceCode(StatusOf(selector));
 }
 
 QString CommunicatorSession::MailboxProblem(const MailslotOpenError& error)
@@ -183,10 +179,7 @@ void CommunicatorSession::Conectar(const QString& user, const QString& channel, 
     m_status = code;
     m_canal = channel;
 
-    fileStep([&] {
-        m_services.settings.WriteSetting(Setup, QStringLiteral("LAST_USER"), SettingString, user);
-        m_services.settings.WriteSetting(Setup, QStringLiteral("LAST_CHANNEL"), SettingString, channel);
-    });
+    fileStep([&] { Preferences(m_services.settings).setLastLogon(user, channel); });
     fileStep([&] { m_services.names.AddUserName(user); });
     fileStep([&] { m_services.names.AddChannelName(channel); });
 
@@ -209,7 +202,7 @@ void CommunicatorSession::Desconectar()
     // station until it says it is gone.
     if (!transport.Active() && !m_announced)
         return;
-    m_status = Offline;
+    m_status = PresenceCode(Presence::Offline);
     // Sent while the mailbox is still open, as the last word of this session, on the mailbox
     // of the announcement: only Conectar changes it, and it logs off first.
     transport.Broadcast(BuildLogoffFrame(m_usuario, FrameTimestamp(m_services.clock)));
@@ -233,9 +226,9 @@ void CommunicatorSession::AlterarStatus(int selector)
         EnviarStatusUsuarios();
         return;
     }
-    const Settings& settings = m_services.settings;
-    const QString channel = settings.readString(Setup, QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), {});
-    const QString user = settings.readString(Setup, QStringLiteral("LAST_USER"), {}, {});
+    const Preferences preferences(m_services.settings);
+    const QString channel = preferences.lastChannel();
+    const QString user = preferences.lastUser();
     if (!user.isEmpty() && !channel.isEmpty())
         Conectar(user, channel, code);
 }
@@ -286,7 +279,7 @@ void CommunicatorSession::ALMailSlot1NewMessage(const QString& computer, const Q
     // and is not answered.
     const bool trusted = IsAcceptableName(frame.FromUser) && IsAcceptableName(frame.SenderComputer);
     if (!frame.Command.isEmpty() && !ownEcho && trusted) {
-        const Presence presence = presenceOf(frame.Command);
+        const PresenceFrame presence = presenceOf(frame.Command);
         if (presence.index >= 0) {
             AtualizarUsuario(frame.FromUser, frame.SenderComputer, presence.index);
             if (presence.acknowledged && presence.index == TreeIcon::Offline) {
@@ -313,8 +306,7 @@ void CommunicatorSession::ALMailSlot1NewMessage(const QString& computer, const Q
 
 void CommunicatorSession::MontarArvore()
 {
-    const bool keepGroupsOpen
-        = m_services.settings.readBool(Setup, QStringLiteral("MANTER_GRUPOS_ABERTOS"), false, false);
+    const bool keepGroupsOpen = Preferences(m_services.settings).keepGroupsOpen();
     m_visible = UserTree::MontarArvore(m_master, m_visible.openGroups(), m_collation, keepGroupsOpen);
     emit visibleTreeRebuilt();
 }
@@ -381,7 +373,7 @@ void CommunicatorSession::sendAck(const TDados& frame)
 {
     // A datagram served while the mailbox closes finds the own status already "OF", which
     // has no acknowledgement.
-    if (m_status == Offline)
+    if (PresenceFromCode(m_status) == Presence::Offline)
         return;
     const QString ack = BuildAckFrame(m_usuario, frame.FromUser, FrameTimestamp(m_services.clock), m_status);
     m_services.transport.SendTo(frame.SenderComputer, ack);
@@ -392,7 +384,8 @@ void CommunicatorSession::sendReceipt(const TDados& frame)
 {
     // Invisible, the user is not to be seen; offline, the mailbox is closing. A frame without
     // a stamp names no message to confirm.
-    if (m_status == Offline || m_status == QLatin1String("IN") || !frame.SentAt.isValid())
+    const std::optional<Presence> status = PresenceFromCode(m_status);
+    if (status == Presence::Offline || status == Presence::Invisible || !frame.SentAt.isValid())
         return;
     if (!DeliveryMarks::Ativas(m_services.settings))
         return;
@@ -405,10 +398,10 @@ void CommunicatorSession::sendReceipt(const TDados& frame)
 void CommunicatorSession::alertTextMessage()
 {
     // Read at the moment of use; a missing file or key means yes.
-    const Settings& settings = m_services.settings;
-    const bool show = settings.readBool(Receber, QStringLiteral("EXIBIR_MSG"), true, true);
-    const bool animate = settings.readBool(Receber, QStringLiteral("ANIMAR_ICONE"), true, true);
-    const bool sound = settings.readBool(Receber, QStringLiteral("EMITIR_SOM"), true, true);
+    const Preferences preferences(m_services.settings);
+    const bool show = preferences.showHistoryOnReceive();
+    const bool animate = preferences.animateIconOnReceive();
+    const bool sound = preferences.soundOnReceive();
     const int status = StatusIndex(m_status);
     if (animate)
         emit trayIconChanged(status, true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "deferredtreesave.h"
+#include "presence.h"
 #include "tdados.h"
 #include "usertree.h"
 
@@ -37,7 +38,9 @@ class CommunicatorSession final : public QObject
 public:
     // Presence codes and their indexes: ON 0, AU 1, OC 2, IN 3, OF 4; anything else 0.
     static int StatusIndex(const QString& code);
-    // The code of a status-menu selector: 1 ON, 2 AU, 3 OC, 4 IN, anything else ON.
+    // The status of a status-menu selector: 1 online, 2 away, 3 busy, 4 invisible, anything
+    // else online; StatusCode gives its code.
+    static Presence StatusOf(int selector);
     static QString StatusCode(int selector);
     // What the user is told when the channel's mailbox cannot be opened (the port taken by
     // another program or station, an address of another machine); empty for Kind::None.
@@ -154,7 +157,8 @@ private:
     QLocale m_collation;
     QString m_usuario;
     QString m_computador;
-    QString m_status = QStringLiteral("OF");
+    // The code the session logged on with, as it was given (it goes into every announcement).
+    QString m_status = PresenceCode(Presence::Offline);
     QString m_canal;
     // The logon's announcement went out and no logoff has answered it yet.
     bool m_announced = false;

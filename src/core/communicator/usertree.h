@@ -1,5 +1,7 @@
 #pragma once
 
+#include "presence.h"
+
 #include <QCollator>
 #include <QHash>
 #include <QLocale>
@@ -14,11 +16,11 @@
 // the two group pictures.
 namespace TreeIcon
 {
-inline constexpr int Online = 0;
-inline constexpr int Away = 1;
-inline constexpr int Busy = 2;
-inline constexpr int Invisible = 3;
-inline constexpr int Offline = 4;
+inline constexpr int Online = PresenceIndex(Presence::Online);
+inline constexpr int Away = PresenceIndex(Presence::Away);
+inline constexpr int Busy = PresenceIndex(Presence::Busy);
+inline constexpr int Invisible = PresenceIndex(Presence::Invisible);
+inline constexpr int Offline = PresenceIndex(Presence::Offline);
 inline constexpr int ClosedGroup = 5;
 inline constexpr int OpenGroup = 6;
 } // namespace TreeIcon

@@ -2,13 +2,13 @@
 
 #include "frame.h"
 #include "historyfiles.h"
-#include "settings.h"
+#include "preferences.h"
 
 #include <QCoreApplication>
 
 bool DeliveryMarks::Ativas(const Settings& settings)
 {
-    return settings.readBool(QStringLiteral("ENVIAR"), QStringLiteral("CONFIRMAR_ENTREGA"), true, true);
+    return Preferences(settings).confirmDelivery();
 }
 
 QString DeliveryMarks::Texto(Marca marca)

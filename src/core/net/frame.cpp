@@ -1,5 +1,7 @@
 #include "frame.h"
 
+#include "presence.h"
+
 namespace
 {
 const QString ReceiptPrefix = QStringLiteral("ACK_MSG_");
@@ -233,7 +235,7 @@ QString BuildAckFrame(const QString& me, const QString& sender, const QString& s
 
 QString BuildLogoffFrame(const QString& me, const QString& stamp)
 {
-    return controlFrame(me, QString(), stamp, PresenceCommand(QStringLiteral("OF")));
+    return controlFrame(me, QString(), stamp, PresenceCommand(PresenceCode(Presence::Offline)));
 }
 
 QString BuildReceiptFrame(const QString& me, const QString& sender, const QString& stamp, const QString& messageStamp)

@@ -55,7 +55,8 @@ bool IsReceiptCommand(const QString& command);
 QString ReceiptStamp(const QString& command);
 
 // The frame kinds. `stamp` is a FrameTimestamp (one stamp may be shared by several frames),
-// `status` one of "ON", "AU", "OC", "IN", "OF".
+// `status` a presence code (PresenceCode), sent as it is: a station announces the code it
+// logged on with, even one it does not know.
 
 // A text message to one user; `face` 0 to 5 (anything that is not one digit sends the
 // default face), `text` goes through FrameMessageText.

@@ -1,14 +1,12 @@
 #include "networkconfig.h"
 
 #include "machineidentity.h"
-#include "settings.h"
+#include "preferences.h"
 
 #include <optional>
 
 namespace
 {
-const QString Section = QStringLiteral("REDE");
-
 std::optional<quint16> portFrom(int value)
 {
     if (value < 1 || value > 65535)
@@ -19,13 +17,12 @@ std::optional<quint16> portFrom(int value)
 
 NetworkConfig NetworkConfig::fromSettings(const Settings& settings)
 {
+    const Preferences preferences(settings);
     NetworkConfig config;
-    const int port = settings.readInt(Section, QStringLiteral("PORTA"), DefaultPort, DefaultPort);
-    config.port = portFrom(port).value_or(DefaultPort);
-    config.address = settings.readString(Section, QStringLiteral("ENDERECO"), QString(), QString()).trimmed();
-    config.broadcast
-        = parseDestinations(settings.readString(Section, QStringLiteral("DIFUSAO"), QString(), QString()), config.port);
-    const QString group = settings.readString(Section, QStringLiteral("GRUPO"), defaultGroup(), defaultGroup());
+    config.port = portFrom(preferences.networkPort()).value_or(DefaultPort);
+    config.address = preferences.networkAddress().trimmed();
+    config.broadcast = parseDestinations(preferences.networkBroadcast(), config.port);
+    const QString group = preferences.networkGroup(defaultGroup());
     if (!group.trimmed().isEmpty())
         config.group = group.trimmed();
     return config;
@@ -33,7 +30,7 @@ NetworkConfig NetworkConfig::fromSettings(const Settings& settings)
 
 QString NetworkConfig::computerName(const Settings& settings)
 {
-    const QString name = settings.readString(Section, QStringLiteral("COMPUTADOR"), QString(), QString()).trimmed();
+    const QString name = Preferences(settings).networkComputer().trimmed();
     return name.isEmpty() ? MachineIdentity::computerName() : name;
 }
 

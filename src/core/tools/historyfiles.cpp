@@ -2,6 +2,7 @@
 
 #include "ansi.h"
 #include "fileerror.h"
+#include "preferences.h"
 
 #include <QFile>
 #include <QFileDevice>
@@ -111,8 +112,7 @@ void HistoryFiles::AppendSent(const QString& frameText) const
 
 void HistoryFiles::TrimHistoryFile(const QString& path) const
 {
-    const int max
-        = qMax(0, m_settings.readInt(QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_ARQHIST"), 1000, 1000));
+    const int max = qMax(0, Preferences(m_settings).historyFileRecords());
     if (!QFileInfo::exists(path))
         CreateEmptyFile(path);
     QFile source(path);

@@ -1,97 +1,125 @@
 #include "settingkeys.h"
 
+#include <type_traits>
+
 namespace
 {
-SettingKey key(const char* section, const char* name, SettingType type, SettingValue defaultValue,
-    std::optional<SettingValue> initialValue)
-{
-    return { QString::fromLatin1(section), QString::fromLatin1(name), type, std::move(defaultValue),
-        std::move(initialValue) };
-}
+using namespace SettingKeys;
 
 QList<SettingKey> makeTable()
 {
-    const QString empty;
-    const QString network = QStringLiteral("NETWORK");
-    const std::optional<SettingValue> none;
     return {
-        key("SETUP", "LAST_CHANNEL", SettingString, network, empty),
-        key("SETUP", "LAST_USER", SettingString, empty, empty),
-        key("SETUP", "DEFAULT_CHANNEL", SettingString, network, network),
-        key("SETUP", "DEFAULT_USER", SettingString, empty, empty),
-        key("SETUP", "DEFAULT_STATUS", SettingString, QStringLiteral("ON"), QStringLiteral("ON")),
-        key("SETUP", "EXIBIR_JANELA", SettingBoolean, true, true),
-        key("SETUP", "MUDAR_STATUS_SCRSAVER", SettingBoolean, false, false),
-        key("SETUP", "MANTER_GRUPOS_ABERTOS", SettingBoolean, false, false),
-        key("SETUP", "QTDE_MAX_REGS_ARQHIST", SettingInteger, 1000, 1000),
-        key("SETUP", "QTDE_MAX_REGS_JANHIST", SettingInteger, 100, 100),
-        key("SETUP", "EXIBIR_LIN_DIVISORIA", SettingBoolean, false, false),
-        key("SETUP", "EXIBIR_MSG_SISTEMA", SettingBoolean, false, false),
-        key("SETUP", "FECHAR_JANELA", SettingBoolean, false, false),
-        key("RECEBER", "EXIBIR_MSG", SettingBoolean, true, true),
-        key("RECEBER", "ANIMAR_ICONE", SettingBoolean, true, true),
-        key("RECEBER", "EMITIR_SOM", SettingBoolean, false, false),
-        key("RECEBER", "ARQ_EMITIR_SOM", SettingString, empty, empty),
-        key("ENVIAR", "EXIBIR_MSG", SettingBoolean, true, true),
-        key("ENVIAR", "EMITIR_SOM", SettingBoolean, false, false),
-        key("ENVIAR", "ARQ_EMITIR_SOM", SettingString, empty, empty),
-        key("ENVIAR", "CONFIRMAR_ENTREGA", SettingBoolean, true, true),
-        key("BACKUP", "AUTO_BACKUP", SettingBoolean, true, true),
-        key("BACKUP", "AUTO_BACKUP_CADA", SettingInteger, 30, 30),
-        key("BACKUP", "AUTO_BACKUP_TROCA", SettingBoolean, true, true),
-        key("BACKUP", "NUM_EXECUCOES", SettingInteger, 0, 0),
-        key("BACKUP", "BACKUP_DELAY", SettingInteger, 100, 30),
-        key("POSICAO", "WNDCOM_TOP", SettingInteger, 10, none),
-        key("POSICAO", "WNDCOM_LEFT", SettingInteger, 10, none),
-        key("POSICAO", "WNDCOM_WIDTH", SettingInteger, 190, none),
-        key("POSICAO", "WNDCOM_HEIGHT", SettingInteger, 346, none),
-        key("POSICAO", "WNDSEND_TOP", SettingInteger, 20, none),
-        key("POSICAO", "WNDSEND_LEFT", SettingInteger, 20, none),
-        key("POSICAO", "WNDSEND_WIDTH", SettingInteger, 334, none),
-        key("POSICAO", "WNDSEND_HEIGHT", SettingInteger, 239, none),
-        key("POSICAO", "WNDHIST_TOP", SettingInteger, 30, none),
-        key("POSICAO", "WNDHIST_LEFT", SettingInteger, 30, none),
-        key("POSICAO", "WNDHIST_WIDTH", SettingInteger, 554, none),
-        key("POSICAO", "WNDHIST_HEIGHT", SettingInteger, 267, none),
-        key("REDE", "PORTA", SettingInteger, 45138, none),
-        key("REDE", "ENDERECO", SettingString, empty, none),
-        key("REDE", "DIFUSAO", SettingString, empty, none),
-        key("REDE", "GRUPO", SettingString, QStringLiteral("WORKGROUP"), none),
-        key("REDE", "COMPUTADOR", SettingString, empty, none),
+        SettingKey(Setup::LastChannel),
+        SettingKey(Setup::LastUser),
+        SettingKey(Setup::DefaultChannel),
+        SettingKey(Setup::DefaultUser),
+        SettingKey(Setup::DefaultStatus),
+        SettingKey(Setup::ExibirJanela),
+        SettingKey(Setup::MudarStatusScrSaver),
+        SettingKey(Setup::ManterGruposAbertos),
+        SettingKey(Setup::QtdeMaxRegsArqHist),
+        SettingKey(Setup::QtdeMaxRegsJanHist),
+        SettingKey(Setup::ExibirLinDivisoria),
+        SettingKey(Setup::ExibirMsgSistema),
+        SettingKey(Setup::FecharJanela),
+        SettingKey(Receber::ExibirMsg),
+        SettingKey(Receber::AnimarIcone),
+        SettingKey(Receber::EmitirSom),
+        SettingKey(Receber::ArqEmitirSom),
+        SettingKey(Enviar::ExibirMsg),
+        SettingKey(Enviar::EmitirSom),
+        SettingKey(Enviar::ArqEmitirSom),
+        SettingKey(Enviar::ConfirmarEntrega),
+        SettingKey(Backup::AutoBackup),
+        SettingKey(Backup::AutoBackupCada),
+        SettingKey(Backup::AutoBackupTroca),
+        SettingKey(Backup::NumExecucoes),
+        SettingKey(Backup::BackupDelay),
+        SettingKey(Posicao::Communicator.top),
+        SettingKey(Posicao::Communicator.left),
+        SettingKey(Posicao::Communicator.width),
+        SettingKey(Posicao::Communicator.height),
+        SettingKey(Posicao::Send.top),
+        SettingKey(Posicao::Send.left),
+        SettingKey(Posicao::Send.width),
+        SettingKey(Posicao::Send.height),
+        SettingKey(Posicao::History.top),
+        SettingKey(Posicao::History.left),
+        SettingKey(Posicao::History.width),
+        SettingKey(Posicao::History.height),
+        SettingKey(Rede::Porta),
+        SettingKey(Rede::Endereco),
+        SettingKey(Rede::Difusao),
+        SettingKey(Rede::Grupo),
+        SettingKey(Rede::Computador),
     };
 }
 
 // The order in which the first start writes the factory values; the receive and send keys
 // interleave, so this differs from the table's order within RECEBER and ENVIAR.
-constexpr const char* FactoryOrder[][2] = {
-    { "SETUP", "LAST_CHANNEL" },
-    { "SETUP", "LAST_USER" },
-    { "SETUP", "DEFAULT_CHANNEL" },
-    { "SETUP", "DEFAULT_USER" },
-    { "SETUP", "DEFAULT_STATUS" },
-    { "SETUP", "EXIBIR_JANELA" },
-    { "SETUP", "MUDAR_STATUS_SCRSAVER" },
-    { "SETUP", "MANTER_GRUPOS_ABERTOS" },
-    { "SETUP", "QTDE_MAX_REGS_ARQHIST" },
-    { "SETUP", "QTDE_MAX_REGS_JANHIST" },
-    { "SETUP", "EXIBIR_LIN_DIVISORIA" },
-    { "SETUP", "EXIBIR_MSG_SISTEMA" },
-    { "SETUP", "FECHAR_JANELA" },
-    { "RECEBER", "EXIBIR_MSG" },
-    { "ENVIAR", "EXIBIR_MSG" },
-    { "RECEBER", "ANIMAR_ICONE" },
-    { "RECEBER", "EMITIR_SOM" },
-    { "ENVIAR", "EMITIR_SOM" },
-    { "RECEBER", "ARQ_EMITIR_SOM" },
-    { "ENVIAR", "ARQ_EMITIR_SOM" },
-    { "ENVIAR", "CONFIRMAR_ENTREGA" },
-    { "BACKUP", "AUTO_BACKUP" },
-    { "BACKUP", "AUTO_BACKUP_CADA" },
-    { "BACKUP", "AUTO_BACKUP_TROCA" },
-    { "BACKUP", "NUM_EXECUCOES" },
-    { "BACKUP", "BACKUP_DELAY" },
+constexpr SettingKeyName FactoryOrder[] = {
+    Setup::LastChannel,
+    Setup::LastUser,
+    Setup::DefaultChannel,
+    Setup::DefaultUser,
+    Setup::DefaultStatus,
+    Setup::ExibirJanela,
+    Setup::MudarStatusScrSaver,
+    Setup::ManterGruposAbertos,
+    Setup::QtdeMaxRegsArqHist,
+    Setup::QtdeMaxRegsJanHist,
+    Setup::ExibirLinDivisoria,
+    Setup::ExibirMsgSistema,
+    Setup::FecharJanela,
+    Receber::ExibirMsg,
+    Enviar::ExibirMsg,
+    Receber::AnimarIcone,
+    Receber::EmitirSom,
+    Enviar::EmitirSom,
+    Receber::ArqEmitirSom,
+    Enviar::ArqEmitirSom,
+    Enviar::ConfirmarEntrega,
+    Backup::AutoBackup,
+    Backup::AutoBackupCada,
+    Backup::AutoBackupTroca,
+    Backup::NumExecucoes,
+    Backup::BackupDelay,
 };
+
+template<typename T> std::optional<SettingValue> initialOf(const TypedSettingKey<T>& typed)
+{
+    if (!typed.initialValue)
+        return std::nullopt;
+    if constexpr (std::is_same_v<T, const char*>)
+        return SettingValue(QString::fromLatin1(*typed.initialValue));
+    else
+        return SettingValue(*typed.initialValue);
+}
 } // namespace
+
+SettingKey::SettingKey(const IntegerSettingKey& typed)
+    : section(QString::fromLatin1(typed.section))
+    , key(QString::fromLatin1(typed.key))
+    , type(SettingInteger)
+    , defaultValue(typed.defaultValue)
+    , initialValue(initialOf(typed))
+{ }
+
+SettingKey::SettingKey(const BooleanSettingKey& typed)
+    : section(QString::fromLatin1(typed.section))
+    , key(QString::fromLatin1(typed.key))
+    , type(SettingBoolean)
+    , defaultValue(typed.defaultValue)
+    , initialValue(initialOf(typed))
+{ }
+
+SettingKey::SettingKey(const StringSettingKey& typed)
+    : section(QString::fromLatin1(typed.section))
+    , key(QString::fromLatin1(typed.key))
+    , type(SettingString)
+    , defaultValue(QString::fromLatin1(typed.defaultValue))
+    , initialValue(initialOf(typed))
+{ }
 
 namespace SettingKeys
 {
@@ -111,13 +139,20 @@ const SettingKey* find(QStringView section, QStringView key)
     return nullptr;
 }
 
+const SettingKey& entry(SettingKeyName name)
+{
+    const SettingKey* key = find(QString::fromLatin1(name.section), QString::fromLatin1(name.key));
+    Q_ASSERT(key);
+    return *key;
+}
+
 void writeFactorySettings(Settings& settings)
 {
     QList<SettingWrite> writes;
-    for (const auto& [section, name] : FactoryOrder) {
-        const SettingKey* entry = find(QString::fromLatin1(section), QString::fromLatin1(name));
-        Q_ASSERT(entry && entry->initialValue);
-        writes.append({ entry->section, entry->key, entry->type, *entry->initialValue });
+    for (const SettingKeyName& name : FactoryOrder) {
+        const SettingKey& key = entry(name);
+        Q_ASSERT(key.initialValue);
+        writes.append(key.write(*key.initialValue));
     }
     settings.writeSettings(writes);
 }

@@ -69,11 +69,9 @@ void TFormCopy::FormShow()
     m_lbNomeArq->clear();
     m_run.Start(m_station.FormComTools().OrbFindFile1(), m_source, m_target);
     m_progressBar->setRange(0, std::max(0, m_run.count() - 1));
-    SettingValue delay;
-    if (m_station.FormComTools().ReadSetting(
-            QStringLiteral("BACKUP"), QStringLiteral("BACKUP_DELAY"), 100, SettingInteger, delay))
+    if (const std::optional<int> delay = m_station.FormComTools().preferences().backupDelay())
         // 0 would spin the event loop; a negative value is no interval at all.
-        m_timerCopy->setInterval(std::max(1, delay.toInt()));
+        m_timerCopy->setInterval(std::max(1, *delay));
     m_progressBar->setValue(0);
     m_timerCopy->start();
 }

@@ -6,6 +6,7 @@
 #include "groupcommands.h"
 #include "imagesets.h"
 #include "paintbackground.h"
+#include "presence.h"
 #include "prompter.h"
 #include "recipients.h"
 #include "station.h"
@@ -44,7 +45,6 @@
 
 namespace
 {
-const QString Setup = QStringLiteral("SETUP");
 const QString Titulo = QStringLiteral("  COLLOQUA");
 
 const QColor BorderColour(0, 71, 175);
@@ -380,7 +380,7 @@ void TFormCom::onLoggedOn()
     MontarMenusGrupos();
     tools.setDialogoAberto(false);
     MostrarArvore();
-    if (tools.settings().readBool(Setup, QStringLiteral("EXIBIR_JANELA"), true, false)) {
+    if (tools.preferences().showCommunicatorOnLogon()) {
         show();
         raise();
     }
@@ -402,7 +402,7 @@ void TFormCom::onLoggedOff()
     m_station.FormSendMSG().setCaption(QString());
     MontarMenuUsuarios();
     FecharJanelasMensagem();
-    if (m_station.FormComTools().settings().readBool(Setup, QStringLiteral("FECHAR_JANELA"), false, false))
+    if (m_station.FormComTools().preferences().closeCommunicatorOnLogoff())
         close();
 }
 
@@ -410,10 +410,8 @@ void TFormCom::AlterarStatus(int selector)
 {
     TFormComTools& tools = m_station.FormComTools();
     tools.guarded([&] {
-        if (!EstaConectado()) {
-            m_canalPendente = tools.settings().readString(
-                Setup, QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), QString());
-        }
+        if (!EstaConectado())
+            m_canalPendente = tools.preferences().lastChannel();
         session().AlterarStatus(selector);
     });
 }
@@ -426,25 +424,23 @@ void TFormCom::Evento_AltUsuario(const QString& user)
         Desconectar();
     // The channel is the pending one, not necessarily the one just left.
     if (!m_usuarioPendente.isEmpty() && !m_canalPendente.isEmpty())
-        Conectar(m_usuarioPendente, m_canalPendente, QStringLiteral("ON"));
+        Conectar(m_usuarioPendente, m_canalPendente, PresenceCode(Presence::Online));
 }
 
 void TFormCom::IniciarSessao()
 {
     m_usuarioPendente.clear();
     m_tituloBandeja = Titulo;
-    const Settings& settings = m_station.FormComTools().settings();
-    m_canalPendente
-        = settings.readString(Setup, QStringLiteral("DEFAULT_CHANNEL"), QStringLiteral("NETWORK"), QString());
+    const Preferences preferences = m_station.FormComTools().preferences();
+    m_canalPendente = preferences.defaultChannel();
     if (m_canalPendente.isEmpty())
-        m_canalPendente
-            = settings.readString(Setup, QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), QString());
+        m_canalPendente = preferences.lastChannel();
 
     using Window = WindowPlacement::Window;
     const std::pair<QWidget*, Window> windows[] = { { this, Window::Communicator },
         { &m_station.FormSendMSG(), Window::Send }, { &m_station.FormHistMSG(), Window::History } };
     for (const auto& [window, which] : windows) {
-        const WindowPlacement placement = WindowPlacement::read(settings, which);
+        const WindowPlacement placement = preferences.placement(which);
         window->move(placement.position());
         window->resize(placement.size());
     }
@@ -455,15 +451,14 @@ void TFormCom::IniciarSessao()
 
 void TFormCom::ConectarAutomatico()
 {
-    const Settings& settings = m_station.FormComTools().settings();
-    const QString user = settings.readString(Setup, QStringLiteral("DEFAULT_USER"), QString(), QString());
-    const QString channel = settings.readString(Setup, QStringLiteral("DEFAULT_CHANNEL"), QString(), QString());
-    QString status = settings.readString(Setup, QStringLiteral("DEFAULT_STATUS"), QString(), QString());
+    const Preferences preferences = m_station.FormComTools().preferences();
+    const QString user = preferences.autoLogonUser();
+    const QString channel = preferences.autoLogonChannel();
+    const QString status = preferences.autoLogonStatus();
     if (user.isEmpty() || channel.isEmpty())
         return;
-    if (status.isEmpty())
-        status = QStringLiteral("OF");
-    if (status != QLatin1String("OF"))
+    // No status is "do not connect"; any other code than that one logs on with it as it is.
+    if (!status.isEmpty() && PresenceFromCode(status) != Presence::Offline)
         Conectar(user, channel, status);
 }
 
@@ -891,8 +886,8 @@ void TFormCom::showEvent(QShowEvent* event)
 
 void TFormCom::saveGeometrySettings()
 {
-    WindowPlacement::of(pos(), size())
-        .write(m_station.FormComTools().settings(), WindowPlacement::Window::Communicator);
+    m_station.FormComTools().preferences().setPlacement(
+        WindowPlacement::Window::Communicator, WindowPlacement::of(pos(), size()));
 }
 
 void TFormCom::closeEvent(QCloseEvent* event)

@@ -32,8 +32,6 @@
 
 namespace
 {
-const QString Setup = QStringLiteral("SETUP");
-
 const QColor FrameBlue(0, 0, 160);
 const QColor TabBarBlue(198, 222, 255);
 } // namespace
@@ -200,10 +198,10 @@ void TFormHistMSG::AtualizarLista()
 void TFormHistMSG::CarregarLista()
 {
     TFormComTools& tools = m_station.FormComTools();
-    const Settings& settings = tools.settings();
-    const int maximum = settings.readInt(Setup, QStringLiteral("QTDE_MAX_REGS_JANHIST"), 100, 100);
-    const bool divider = settings.readBool(Setup, QStringLiteral("EXIBIR_LIN_DIVISORIA"), false, false);
-    const bool systemFrames = settings.readBool(Setup, QStringLiteral("EXIBIR_MSG_SISTEMA"), false, false);
+    const Preferences preferences = tools.preferences();
+    const int maximum = preferences.historyWindowRecords();
+    const bool divider = preferences.historyDividers();
+    const bool systemFrames = preferences.historySystemMessages();
     const QString me = m_station.FormCom().UsuarioAtual();
 
     // Read everything before the list changes: a file that cannot be read leaves it as it was.
@@ -458,7 +456,8 @@ void TFormHistMSG::resizeEvent(QResizeEvent* event)
 void TFormHistMSG::closeEvent(QCloseEvent* event)
 {
     m_station.FormComTools().guarded([this] {
-        WindowPlacement::of(pos(), size()).write(m_station.FormComTools().settings(), WindowPlacement::Window::History);
+        m_station.FormComTools().preferences().setPlacement(
+            WindowPlacement::Window::History, WindowPlacement::of(pos(), size()));
     });
     event->accept();
 }

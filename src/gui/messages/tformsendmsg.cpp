@@ -38,8 +38,6 @@
 
 namespace
 {
-const QString Enviar = QStringLiteral("ENVIAR");
-
 const QColor BorderColour(0, 71, 175);
 const QColor PanelColour(215, 227, 242);
 
@@ -327,10 +325,10 @@ bool TFormSendMSG::EnviarMensagem()
         m_station.FormHistMSG().Entregas().Aguardar(me, frame.user, frame.computer, message.stamp);
     }
     m_memoMsg->clear();
-    Settings& settings = tools.settings();
-    if (settings.readBool(Enviar, QStringLiteral("EMITIR_SOM"), true, true))
+    const Preferences preferences = tools.preferences();
+    if (preferences.soundOnSend())
         tools.PlayNotificationSound(2);
-    if (settings.readBool(Enviar, QStringLiteral("EXIBIR_MSG"), true, false)) {
+    if (preferences.showHistoryOnSend()) {
         TFormHistMSG& hist = m_station.FormHistMSG();
         hist.show();
         hist.setTopmost(true);
@@ -540,7 +538,8 @@ void TFormSendMSG::closeEvent(QCloseEvent* event)
     MenuRemoverTodosClick();
     DefinirAlturaPainel(AlturaContraida);
     m_station.FormComTools().guarded([this] {
-        WindowPlacement::of(pos(), size()).write(m_station.FormComTools().settings(), WindowPlacement::Window::Send);
+        m_station.FormComTools().preferences().setPlacement(
+            WindowPlacement::Window::Send, WindowPlacement::of(pos(), size()));
     });
     event->accept();
 }

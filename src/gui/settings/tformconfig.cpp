@@ -2,6 +2,7 @@
 
 #include "fileerror.h"
 #include "namerules.h"
+#include "presence.h"
 #include "profilefile.h"
 #include "prompter.h"
 #include "settingkeys.h"
@@ -37,50 +38,47 @@
 
 namespace
 {
-const QString Setup = QStringLiteral("SETUP");
-
 // The radio buttons of the initial status, in their order on the page, and their codes.
 struct StatusChoice
 {
     const char* caption;
-    const char* code;
+    Presence status;
 };
 constexpr StatusChoice StatusChoices[] = {
-    { "normal", "ON" },
-    { "ocupado", "OC" },
-    { "invisível", "IN" },
-    { "ausente", "AU" },
-    { "não conectar", "OF" },
+    { "normal", Presence::Online },
+    { "ocupado", Presence::Busy },
+    { "invisível", Presence::Invisible },
+    { "ausente", Presence::Away },
+    { "não conectar", Presence::Offline },
 };
 
 // The keys the dialog shows besides channel, user and status, in the order they are read and
 // written, with the name of the control that shows each.
 struct BoundKey
 {
-    const char* section;
-    const char* key;
+    SettingKeyName key;
     const char* control;
 };
 constexpr BoundKey BoundKeys[] = {
-    { "SETUP", "EXIBIR_JANELA", "ChBoxExibirJanela" },
-    { "SETUP", "MUDAR_STATUS_SCRSAVER", "ChBoxMudarStatusScrSaver" },
-    { "SETUP", "MANTER_GRUPOS_ABERTOS", "ChBoxManterGruposAbertos" },
-    { "SETUP", "QTDE_MAX_REGS_ARQHIST", "EdMaxRegsArqHist" },
-    { "SETUP", "QTDE_MAX_REGS_JANHIST", "EdMaxRegsJanHist" },
-    { "SETUP", "EXIBIR_LIN_DIVISORIA", "ChBoxLinDivisoria" },
-    { "SETUP", "EXIBIR_MSG_SISTEMA", "ChBoxMsgSistema" },
-    { "SETUP", "FECHAR_JANELA", "ChBoxFecharJanela" },
-    { "RECEBER", "EXIBIR_MSG", "ChBoxExibirMsgReceber" },
-    { "ENVIAR", "EXIBIR_MSG", "ChBoxExibirMsgEnviar" },
-    { "RECEBER", "ANIMAR_ICONE", "ChBoxAnimarIcone" },
-    { "RECEBER", "EMITIR_SOM", "ChBoxEmitirSomReceber" },
-    { "ENVIAR", "EMITIR_SOM", "ChBoxEmitirSomEnviar" },
-    { "RECEBER", "ARQ_EMITIR_SOM", "EdSomReceber" },
-    { "ENVIAR", "ARQ_EMITIR_SOM", "EdSomEnviar" },
-    { "ENVIAR", "CONFIRMAR_ENTREGA", "ChBoxConfirmarEntrega" },
-    { "BACKUP", "AUTO_BACKUP", "ChBoxAutoBackup" },
-    { "BACKUP", "AUTO_BACKUP_CADA", "EdAutoBackupCada" },
-    { "BACKUP", "AUTO_BACKUP_TROCA", "ChBoxAutoBackupTroca" },
+    { SettingKeys::Setup::ExibirJanela, "ChBoxExibirJanela" },
+    { SettingKeys::Setup::MudarStatusScrSaver, "ChBoxMudarStatusScrSaver" },
+    { SettingKeys::Setup::ManterGruposAbertos, "ChBoxManterGruposAbertos" },
+    { SettingKeys::Setup::QtdeMaxRegsArqHist, "EdMaxRegsArqHist" },
+    { SettingKeys::Setup::QtdeMaxRegsJanHist, "EdMaxRegsJanHist" },
+    { SettingKeys::Setup::ExibirLinDivisoria, "ChBoxLinDivisoria" },
+    { SettingKeys::Setup::ExibirMsgSistema, "ChBoxMsgSistema" },
+    { SettingKeys::Setup::FecharJanela, "ChBoxFecharJanela" },
+    { SettingKeys::Receber::ExibirMsg, "ChBoxExibirMsgReceber" },
+    { SettingKeys::Enviar::ExibirMsg, "ChBoxExibirMsgEnviar" },
+    { SettingKeys::Receber::AnimarIcone, "ChBoxAnimarIcone" },
+    { SettingKeys::Receber::EmitirSom, "ChBoxEmitirSomReceber" },
+    { SettingKeys::Enviar::EmitirSom, "ChBoxEmitirSomEnviar" },
+    { SettingKeys::Receber::ArqEmitirSom, "EdSomReceber" },
+    { SettingKeys::Enviar::ArqEmitirSom, "EdSomEnviar" },
+    { SettingKeys::Enviar::ConfirmarEntrega, "ChBoxConfirmarEntrega" },
+    { SettingKeys::Backup::AutoBackup, "ChBoxAutoBackup" },
+    { SettingKeys::Backup::AutoBackupCada, "EdAutoBackupCada" },
+    { SettingKeys::Backup::AutoBackupTroca, "ChBoxAutoBackupTroca" },
 };
 
 constexpr int MaxChannelLength = 8;
@@ -305,10 +303,10 @@ TFormConfig::TFormConfig(Station& station, QWidget* parent)
 
     for (const BoundKey& entry : BoundKeys) {
         QWidget* control = findChild<QWidget*>(QLatin1String(entry.control));
-        Binding binding{ QString::fromLatin1(entry.section), QString::fromLatin1(entry.key), control, std::nullopt };
-        Q_ASSERT(control && SettingKeys::find(binding.section, binding.key));
+        Binding binding { &SettingKeys::entry(entry.key), control, std::nullopt };
+        Q_ASSERT(control);
         // Without a settings file the communicator is not shown after logon.
-        if (binding.section == Setup && binding.key == QLatin1String("EXIBIR_JANELA"))
+        if (binding.key == &SettingKeys::entry(SettingKeys::Setup::ExibirJanela))
             binding.fallback = false;
         m_bindings.append(binding);
     }
@@ -422,7 +420,7 @@ void TFormConfig::buildPageGerais(QWidget* page)
     auto* statusRow = new QHBoxLayout;
     for (const StatusChoice& choice : StatusChoices) {
         auto* button = new QRadioButton(tr(choice.caption), usuario);
-        button->setObjectName(QStringLiteral("RdBut") + QLatin1String(choice.code));
+        button->setObjectName(QStringLiteral("RdBut") + PresenceCode(choice.status));
         m_statusGroup->addButton(button);
         m_rdButStatus.append(button);
         statusRow->addWidget(button);
@@ -492,7 +490,7 @@ void TFormConfig::showEvent(QShowEvent* event)
 void TFormConfig::FormShow()
 {
     TFormComTools& tools = m_station.FormComTools();
-    const Settings& settings = tools.settings();
+    const Preferences preferences = tools.preferences();
 
     m_pageControl->setCurrentIndex(0);
     m_imgAvisoReceber->hide();
@@ -500,9 +498,9 @@ void TFormConfig::FormShow()
 
     m_edDefaultUser->clear();
     CarregarUsuarios();
-    m_edDefaultUser->setText(settings.readString(Setup, QStringLiteral("DEFAULT_USER"), QString(), QString()));
+    m_edDefaultUser->setText(preferences.defaultUser());
 
-    const QString canal = settings.readString(Setup, QStringLiteral("DEFAULT_CHANNEL"), QStringLiteral("NETWORK"), {});
+    const QString canal = preferences.defaultChannel();
     m_comboCanal->setEditText(QString());
     CarregarCanais();
     if (!canal.isEmpty())
@@ -510,14 +508,11 @@ void TFormConfig::FormShow()
 
     m_sbDefaultUser->setChecked(!m_edDefaultUser->text().isEmpty());
 
-    const QString on = QStringLiteral("ON");
-    setStatusCode(settings.readString(Setup, QStringLiteral("DEFAULT_STATUS"), on, on));
+    setStatusCode(preferences.defaultStatus());
 
     for (const Binding& binding : m_bindings) {
-        const SettingKey* key = SettingKeys::find(binding.section, binding.key);
-        SettingValue value;
-        if (!settings.ReadSetting(binding.section, binding.key, key->defaultValue, key->type, value))
-            value = binding.fallback.value_or(key->defaultValue);
+        const SettingValue value
+            = preferences.value(*binding.key, binding.fallback.value_or(binding.key->defaultValue));
         if (auto* box = qobject_cast<QCheckBox*>(binding.control))
             box->setChecked(value.toBool());
         else if (auto* number = qobject_cast<QSpinBox*>(binding.control))
@@ -545,12 +540,12 @@ void TFormConfig::CarregarCanais()
 
 QString TFormConfig::statusCode() const
 {
-    QString code = QStringLiteral("ON");
+    Presence status = Presence::Online;
     for (qsizetype i = 0; i < m_rdButStatus.size(); ++i) {
         if (m_rdButStatus[i]->isChecked())
-            code = QLatin1String(StatusChoices[i].code);
+            status = StatusChoices[i].status;
     }
-    return code;
+    return PresenceCode(status);
 }
 
 void TFormConfig::setStatusCode(const QString& code)
@@ -558,7 +553,7 @@ void TFormConfig::setStatusCode(const QString& code)
     // An unknown code leaves every button unchecked, which an exclusive group would not allow.
     m_statusGroup->setExclusive(false);
     for (qsizetype i = 0; i < m_rdButStatus.size(); ++i)
-        m_rdButStatus[i]->setChecked(code == QLatin1String(StatusChoices[i].code));
+        m_rdButStatus[i]->setChecked(PresenceFromCode(code) == StatusChoices[i].status);
     m_statusGroup->setExclusive(true);
 }
 
@@ -608,24 +603,23 @@ bool TFormConfig::SalvarAlteracoes()
 {
     if (!TextosGravaveis())
         return false;
-    QList<SettingWrite> writes{
-        { Setup, QStringLiteral("DEFAULT_CHANNEL"), SettingString, m_comboCanal->currentText() },
-        { Setup, QStringLiteral("DEFAULT_USER"), SettingString, m_edDefaultUser->text() },
-        { Setup, QStringLiteral("DEFAULT_STATUS"), SettingString, statusCode() },
+    using namespace SettingKeys;
+    QList<SettingWrite> writes {
+        entry(Setup::DefaultChannel).write(m_comboCanal->currentText()),
+        entry(Setup::DefaultUser).write(m_edDefaultUser->text()),
+        entry(Setup::DefaultStatus).write(statusCode()),
     };
-    for (const Binding& binding : m_bindings) {
-        const SettingKey* key = SettingKeys::find(binding.section, binding.key);
-        writes.append({ binding.section, binding.key, key->type, controlValue(binding.control) });
-    }
+    for (const Binding& binding : m_bindings)
+        writes.append(binding.key->write(controlValue(binding.control)));
     TFormComTools& tools = m_station.FormComTools();
     // One replacement of the file: a refused write leaves every key as it was.
-    return tools.guarded([&] { tools.settings().writeSettings(writes); });
+    return tools.guarded([&] { tools.preferences().store(writes); });
 }
 
 bool TFormConfig::SalvaConfiguracoes()
 {
     try {
-        SettingKeys::writeFactorySettings(m_station.FormComTools().settings());
+        m_station.FormComTools().preferences().storeFactoryValues();
         return true;
     } catch (const FileError&) {
         return false;

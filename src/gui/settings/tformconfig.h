@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings.h"
+#include "settingkeys.h"
 
 #include <QDialog>
 #include <QList>
@@ -85,8 +85,7 @@ private:
     // A check box, number box or read-only path text and the key it shows.
     struct Binding
     {
-        QString section;
-        QString key;
+        const SettingKey* key = nullptr;
         QWidget* control = nullptr;
         // What the control shows when colloqua.ini is missing, where it differs from the key's
         // default.
@@ -96,7 +95,6 @@ private:
     void FormShow();
     void buildPagePrincipal(QWidget* page);
     void buildPageGerais(QWidget* page);
-    void bind(const char* section, const char* key, QWidget* control, std::optional<SettingValue> fallback = {});
 
     // False, naming each text and the characters colloqua.ini cannot hold, when there are any.
     bool TextosGravaveis();

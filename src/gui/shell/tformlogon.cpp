@@ -1,6 +1,7 @@
 #include "tformlogon.h"
 
 #include "namerules.h"
+#include "presence.h"
 #include "prompter.h"
 #include "station.h"
 #include "tformcom.h"
@@ -152,13 +153,12 @@ void TFormLogon::Preparar()
     fill(m_comboUsuario, users);
 
     // A pair is never mixed: the defaults when both are set, else the last ones.
-    const Settings& settings = tools.settings();
-    const QString setup = QStringLiteral("SETUP");
-    QString channel = settings.readString(setup, QStringLiteral("DEFAULT_CHANNEL"), QStringLiteral("NETWORK"), {});
-    QString user = settings.readString(setup, QStringLiteral("DEFAULT_USER"), {}, {});
+    const Preferences preferences = tools.preferences();
+    QString channel = preferences.defaultChannel();
+    QString user = preferences.defaultUser();
     if (channel.isEmpty() || user.isEmpty()) {
-        channel = settings.readString(setup, QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), {});
-        user = settings.readString(setup, QStringLiteral("LAST_USER"), {}, {});
+        channel = preferences.lastChannel();
+        user = preferences.lastUser();
     }
     if (!channel.isEmpty())
         m_comboCanal->setCurrentIndex(findName(m_comboCanal, channel));
@@ -200,7 +200,7 @@ void TFormLogon::ButOKClick()
         TFormCom& com = m_station.FormCom();
         if (com.EstaConectado())
             com.Desconectar();
-        com.Conectar(user, channel, QStringLiteral("ON"));
+        com.Conectar(user, channel, PresenceCode(Presence::Online));
     }
     accept();
 }

@@ -6,8 +6,9 @@
 #include "namerules.h"
 #include "plainentriesmenu.h"
 #include "platformfactory.h"
-#include "screensaverwatch.h"
+#include "presence.h"
 #include "prompter.h"
+#include "screensaverwatch.h"
 #include "station.h"
 #include "tformcom.h"
 #include "tformcomtools.h"
@@ -92,13 +93,18 @@ void TFormMain::buildMenus(const ImageSets& images)
     {
         const char* name;
         QString caption;
-    } estados[] = { { "PopMenuConectado", tr("CONECTADO") }, { "PopMenuAusente", tr("AUSENTE") },
-        { "PopMenuOcupado", tr("OCUPADO") }, { "PopMenuInvisivel", tr("INVISÍVEL") },
-        { "PopMenuDesconectado", tr("DESCONECTADO") } };
-    for (int index = 0; index < int(std::size(estados)); ++index) {
-        // Status index 0 to 3 is AlterarStatus 1 to 4; the last entry logs off.
-        QAction* action = comando(estados[index].name, estados[index].caption, [this, index] {
-            if (index == TreeIcon::Offline)
+        Presence status;
+    } estados[] = { { "PopMenuConectado", tr("CONECTADO"), Presence::Online },
+        { "PopMenuAusente", tr("AUSENTE"), Presence::Away }, { "PopMenuOcupado", tr("OCUPADO"), Presence::Busy },
+        { "PopMenuInvisivel", tr("INVISÍVEL"), Presence::Invisible },
+        { "PopMenuDesconectado", tr("DESCONECTADO"), Presence::Offline } };
+    for (const auto& estado : estados) {
+        // In the order of the status index, which AtualizarEstado ticks by; the status
+        // index 0 to 3 is AlterarStatus 1 to 4, and offline logs off.
+        const int index = PresenceIndex(estado.status);
+        Q_ASSERT(index == m_estados->actions().size());
+        QAction* action = comando(estado.name, estado.caption, [this, index, status = estado.status] {
+            if (status == Presence::Offline)
                 m_station.FormCom().Desconectar();
             else
                 m_station.FormCom().AlterarStatus(index + 1);
@@ -250,10 +256,9 @@ void TFormMain::ProtecaoDeTelaIniciada()
     TFormCom& com = m_station.FormCom();
     // A screen saver alone must never log anybody on, whatever the status reads before a logon.
     const QString status = com.StatusAtual();
-    if (status.isEmpty() || status == QLatin1String("OF"))
+    if (status.isEmpty() || PresenceFromCode(status) == Presence::Offline)
         return;
-    if (!m_station.FormComTools().settings().readBool(
-            QStringLiteral("SETUP"), QStringLiteral("MUDAR_STATUS_SCRSAVER"), false, false))
+    if (!m_station.FormComTools().preferences().awayOnScreenSaver())
         return;
     // The communicator's own "AUSENTE" entry, so both menus stay one command.
     const QList<QAction*> entries = com.PopupMenuStatus()->actions();

@@ -1,6 +1,6 @@
 #include "notificationsound.h"
 
-#include "settings.h"
+#include "preferences.h"
 #include "soundplayer.h"
 
 #include <QFileInfo>
@@ -12,15 +12,15 @@ NotificationSound::NotificationSound(const Settings& settings, SoundPlayer& play
 
 void NotificationSound::PlayNotificationSound(int kind) const
 {
-    QString section;
+    const Preferences preferences(m_settings);
+    QString file;
     if (kind == MessageReceived)
-        section = QStringLiteral("RECEBER");
+        file = preferences.receiveSoundFile();
     else if (kind == MessageSent)
-        section = QStringLiteral("ENVIAR");
+        file = preferences.sendSoundFile();
     else
         return;
 
-    const QString file = m_settings.readString(section, QStringLiteral("ARQ_EMITIR_SOM"), QString(), QString());
     // The setting names the copy kept in the data directory; once that copy is deleted,
     // messages simply arrive in silence.
     if (file.isEmpty() || !QFileInfo(file).isFile())

@@ -5,6 +5,7 @@
 #include "imagesets.h"
 #include "namelists.h"
 #include "notificationsound.h"
+#include "preferences.h"
 #include "settings.h"
 #include "stationhome.h"
 #include "torbfindfile.h"
@@ -38,15 +39,8 @@ public:
     QString HelpDir() const;
 
     Settings& settings() { return m_settings; }
-    bool ReadSetting(const QString& section, const QString& key, const SettingValue& defaultValue, int type,
-        SettingValue& value) const
-    {
-        return m_settings.ReadSetting(section, key, defaultValue, type, value);
-    }
-    bool WriteSetting(const QString& section, const QString& key, int type, const SettingValue& value)
-    {
-        return m_settings.WriteSetting(section, key, type, value);
-    }
+    // Every setting a window reads or writes goes through here.
+    Preferences preferences() const { return Preferences(m_settings); }
 
     HistoryFiles& history() { return m_history; }
     NameLists& names() { return m_names; }

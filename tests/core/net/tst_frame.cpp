@@ -1,5 +1,6 @@
 #include "fakeclock.h"
 #include "frame.h"
+#include "presence.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -275,6 +276,28 @@ private slots:
         QCOMPARE(frame.FaceIndex, face);
         QCOMPARE(frame.Command, command);
         QCOMPARE(frame.MessageText, messageText);
+    }
+
+    void presenceCodes_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<int>("index"); // -1: not a presence code
+        const char* const codes[] = { "ON", "AU", "OC", "IN", "OF" };
+        for (int index = 0; index < 5; ++index)
+            QTest::newRow(codes[index]) << QString::fromLatin1(codes[index]) << index;
+        QTest::newRow("lower case") << "of" << -1;
+        QTest::newRow("unknown") << "XX" << -1;
+        QTest::newRow("blank around") << " ON" << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+    void presenceCodes()
+    {
+        QFETCH(QString, code);
+        QFETCH(int, index);
+        const std::optional<Presence> status = PresenceFromCode(code);
+        QCOMPARE(status ? PresenceIndex(*status) : -1, index);
+        if (status)
+            QCOMPARE(PresenceCode(*status), code);
     }
 
     void receiptStamp_data()

@@ -1,4 +1,5 @@
 #include "fileerror.h"
+#include "preferences.h"
 #include "settingkeys.h"
 #include "settings.h"
 #include "temphome.h"
@@ -11,6 +12,8 @@
 
 Q_DECLARE_METATYPE(SettingValue)
 Q_DECLARE_METATYPE(WindowPlacement::Window)
+using PreferenceRead = QVariant (*)(const Preferences&);
+Q_DECLARE_METATYPE(PreferenceRead)
 
 namespace
 {
@@ -326,20 +329,56 @@ private slots:
         TempHome home;
         if (!stored.isEmpty())
             home.write(Ini, stored);
-        const WindowPlacement read = WindowPlacement::read(Settings(home.home()), window);
+        const WindowPlacement read = Preferences(Settings(home.home())).placement(window);
         QCOMPARE((QList<int> { read.top, read.left, read.width, read.height }), placement);
     }
 
     void windowPlacementWrittenInOrder()
     {
         TempHome home;
-        Settings settings(home.home());
-        WindowPlacement::of(QPoint(-7, 5), QSize(600, 300)).write(settings, WindowPlacement::Window::History);
+        Preferences preferences { Settings(home.home()) };
+        preferences.setPlacement(WindowPlacement::Window::History, WindowPlacement::of(QPoint(-7, 5), QSize(600, 300)));
         QCOMPARE(home.read(Ini),
             QByteArray("[POSICAO]\r\nWNDHIST_TOP=5\r\nWNDHIST_LEFT=-7\r\nWNDHIST_WIDTH=600\r\nWNDHIST_HEIGHT=300\r\n"));
-        const WindowPlacement read = WindowPlacement::read(settings, WindowPlacement::Window::History);
+        const WindowPlacement read = preferences.placement(WindowPlacement::Window::History);
         QCOMPARE(read.position(), QPoint(-7, 5));
         QCOMPARE(read.size(), QSize(600, 300));
+    }
+
+    void preferences_data()
+    {
+        QTest::addColumn<QByteArray>("stored"); // empty: no colloqua.ini
+        QTest::addColumn<PreferenceRead>("read");
+        QTest::addColumn<QVariant>("expected");
+        const QByteArray other("[SETUP]\r\nDEFAULT_USER=ANA\r\n");
+        const PreferenceRead channel = [](const Preferences& p) { return QVariant(p.defaultChannel()); };
+        const PreferenceRead autoChannel = [](const Preferences& p) { return QVariant(p.autoLogonChannel()); };
+        const PreferenceRead receiveSound = [](const Preferences& p) { return QVariant(p.soundOnReceive()); };
+        const PreferenceRead showOnSend = [](const Preferences& p) { return QVariant(p.showHistoryOnSend()); };
+        const PreferenceRead autoBackup = [](const Preferences& p) { return QVariant(p.autoBackup()); };
+        const PreferenceRead delay = [](const Preferences& p) { return QVariant(p.backupDelay().value_or(-1)); };
+        QTest::newRow("channel missing") << other << channel << QVariant(QStringLiteral("NETWORK"));
+        QTest::newRow("channel, no file") << QByteArray() << channel << QVariant(QString());
+        QTest::newRow("automatic logon channel missing") << other << autoChannel << QVariant(QString());
+        QTest::newRow("receive sound missing, unlike the table") << other << receiveSound << QVariant(true);
+        QTest::newRow("receive sound stored")
+            << QByteArray("[RECEBER]\r\nEMITIR_SOM=0\r\n") << receiveSound << QVariant(false);
+        QTest::newRow("history after sending missing") << other << showOnSend << QVariant(true);
+        QTest::newRow("history after sending, no file") << QByteArray() << showOnSend << QVariant(false);
+        QTest::newRow("automatic backup missing, unlike the table") << other << autoBackup << QVariant(false);
+        QTest::newRow("backup delay missing") << other << delay << QVariant(100);
+        QTest::newRow("backup delay, no file") << QByteArray() << delay << QVariant(-1);
+    }
+
+    void preferences()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(PreferenceRead, read);
+        QFETCH(QVariant, expected);
+        TempHome home;
+        if (!stored.isEmpty())
+            home.write(Ini, stored);
+        QCOMPARE(read(Preferences(Settings(home.home()))), expected);
     }
 
     void keyTableIsConsistent()
