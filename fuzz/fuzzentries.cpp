@@ -65,8 +65,8 @@ void checkFrame(const QString& text)
     TDados stored;
     ParseFrame(trimmed, stored, FixedClock());
     require(stored.Valid == frame.Valid && stored.FromUser == frame.FromUser && stored.ToUser == frame.ToUser
-            && stored.SentAt == frame.SentAt && stored.FaceIndex == frame.FaceIndex
-            && stored.Command == frame.Command && stored.MessageText == frame.MessageText,
+            && stored.SentAt == frame.SentAt && stored.FaceIndex == frame.FaceIndex && stored.Command == frame.Command
+            && stored.MessageText == frame.MessageText,
         "the stored form of a frame parses as the frame");
 }
 } // namespace
@@ -114,9 +114,9 @@ void profileFile(QByteArrayView bytes)
         require(value.has_value() && *value == entry.value, "lookup gives what entries lists");
     }
     // A write into whatever is there reads back and leaves the other keys as they were.
-    const ProfileFile::Entry written{QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_ARQHIST"),
-        QStringLiteral("500")};
-    const QByteArray updated = ProfileFile::update(bytes, {written});
+    const ProfileFile::Entry written { QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_ARQHIST"),
+        QStringLiteral("500") };
+    const QByteArray updated = ProfileFile::update(bytes, { written });
     const std::optional<QString> value = ProfileFile::lookup(updated, written.section, written.key);
     require(value.has_value() && *value == written.value, "a written key reads back");
     for (const ProfileFile::Entry& entry : sample) {
@@ -173,13 +173,13 @@ void historyFile(QByteArrayView bytes)
 
 const QList<Target>& targets()
 {
-    static const QList<Target> all{
-        {"netbiosdatagram", &netbiosDatagram},
-        {"datagramlines", &datagramLines},
-        {"parseframe", &parseFrame},
-        {"profilefile", &profileFile},
-        {"usertreefile", &userTreeFile},
-        {"historyfile", &historyFile},
+    static const QList<Target> all {
+        { "netbiosdatagram", &netbiosDatagram },
+        { "datagramlines", &datagramLines },
+        { "parseframe", &parseFrame },
+        { "profilefile", &profileFile },
+        { "usertreefile", &userTreeFile },
+        { "historyfile", &historyFile },
     };
     return all;
 }

@@ -15,6 +15,6 @@ int main(int argc, char* argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    CliStreams io{out, err};
+    CliStreams io { out, err };
     return runCli(QCoreApplication::arguments().mid(1), io);
 }

@@ -17,7 +17,6 @@
 #include <QTest>
 
 #include <memory>
-
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -85,8 +84,8 @@ public:
         for (auto e = entries.crbegin(); e != entries.crend(); ++e) {
             QFile::Permissions permissions = QFile::permissions(*e);
             m_saved.append({ *e, permissions });
-            QFile::setPermissions(*e,
-                permissions & ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther));
+            QFile::setPermissions(
+                *e, permissions & ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther));
         }
     }
     ~WriteProtection()
@@ -106,7 +105,8 @@ void populate(const StationHome& home)
 {
     home.ensureDataDir();
     Settings settings(home);
-    settings.WriteSetting(QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), SettingString, QStringLiteral("ANA"));
+    settings.WriteSetting(
+        QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), SettingString, QStringLiteral("ANA"));
     settings.WriteSetting(QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_ARQHIST"), SettingInteger, 5);
     UserTree tree;
     UserTreeNode* group = tree.addNode(nullptr, QStringLiteral("VENDAS"), 0);
@@ -115,7 +115,8 @@ void populate(const StationHome& home)
     UserTreeFile::save(tree, UserTreeFile::path(home));
     const HistoryFiles history(home, settings);
     for (int i = 0; i < 8; ++i) {
-        history.AppendReceived(QStringLiteral("07/12/2026 10:%1:00\tBRUNO\tCANAL\tchegou %1").arg(i, 2, 10, QLatin1Char('0')));
+        history.AppendReceived(
+            QStringLiteral("07/12/2026 10:%1:00\tBRUNO\tCANAL\tchegou %1").arg(i, 2, 10, QLatin1Char('0')));
         history.AppendSent(QStringLiteral("07/12/2026 11:%1:00\tANA\tCANAL\tfoi %1").arg(i, 2, 10, QLatin1Char('0')));
     }
     NameLists(home).AddUserName(QStringLiteral("BRUNO"));
@@ -164,9 +165,9 @@ QString save(const QString& action, const StationHome& home)
         } else if (action == QLatin1String("setting")) {
             settings.WriteSetting(QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), SettingString, longText({}));
         } else if (action == QLatin1String("settings")) {
-            settings.writeSettings({ { QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), SettingString,
-                                         QStringLiteral("CARLA") },
-                { QStringLiteral("SETUP"), QStringLiteral("NOVA"), SettingString, longText({}) } });
+            settings.writeSettings(
+                { { QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), SettingString, QStringLiteral("CARLA") },
+                    { QStringLiteral("SETUP"), QStringLiteral("NOVA"), SettingString, longText({}) } });
         } else if (action == QLatin1String("user name")) {
             NameLists(home).AddUserName(longText(QStringLiteral("NOVO")));
         } else if (action == QLatin1String("backup")) {
@@ -368,8 +369,8 @@ void TestDiskFaults::stationInReadOnlyHome()
     // The logon writes the last channel and the histories; each failure reaches the user, here on
     // the console, and the station runs on.
     QByteArray errors;
-    QTRY_VERIFY2_WITH_TIMEOUT((errors += process.readAllStandardError()).contains("colloqua.ini")
-            && errors.contains("hist_recv.dbt"),
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        (errors += process.readAllStandardError()).contains("colloqua.ini") && errors.contains("hist_recv.dbt"),
         errors.constData(), Patience);
     QCOMPARE(process.state(), QProcess::Running);
     // The log-off saves the tree, which fails alike; the station still ends cleanly.

@@ -55,8 +55,7 @@ Run runProgram(const QString& program, const QStringList& args, const Environmen
 QString silentDisplay()
 {
     QFile sockets(QStringLiteral("/proc/net/unix"));
-    const QString listening
-        = sockets.open(QIODevice::ReadOnly) ? QString::fromLatin1(sockets.readAll()) : QString();
+    const QString listening = sockets.open(QIODevice::ReadOnly) ? QString::fromLatin1(sockets.readAll()) : QString();
     for (int n = 173; n < 250; ++n) {
         const QString name = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
         if (!QFile::exists(name) && !listening.contains(name + QLatin1Char('\n')))
@@ -108,8 +107,7 @@ void TestFrontDoor::helpAndVersionNeedNoDisplay_data()
     QTest::newRow("--version") << QStringList { QStringLiteral("--version") } << QStringList { version };
     QTest::newRow("-v") << QStringList { QStringLiteral("-v") } << QStringList { version };
     // A Qt option holding the letters of -h and -v is not read as them.
-    QTest::newRow("-reverse is not -v")
-        << QStringList { QStringLiteral("-reverse") } << QStringList();
+    QTest::newRow("-reverse is not -v") << QStringList { QStringLiteral("-reverse") } << QStringList();
 }
 
 void TestFrontDoor::helpAndVersionNeedNoDisplay()
@@ -141,8 +139,8 @@ void TestFrontDoor::noDisplay_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("neither variable set") << Environment() << QStringList()
-                                          << NoDisplay.arg(QStringLiteral("DISPLAY and WAYLAND_DISPLAY are not set"));
+    QTest::newRow("neither variable set")
+        << Environment() << QStringList() << NoDisplay.arg(QStringLiteral("DISPLAY and WAYLAND_DISPLAY are not set"));
     QTest::newRow("xcb asked for, no DISPLAY")
         << Environment { { QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb") },
                { QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-9") } }
@@ -172,7 +170,9 @@ void TestFrontDoor::noDisplay()
     QFETCH(QString, message);
     QTemporaryDir home;
     const Run run = runProgram(QStringLiteral(COLLOQUA_APP_PATH),
-        args + QStringList { QStringLiteral("--home"), home.path(), QStringLiteral("--computer"), QStringLiteral("pc-a") },
+        args
+            + QStringList { QStringLiteral("--home"), home.path(), QStringLiteral("--computer"),
+                QStringLiteral("pc-a") },
         environment);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QString());
@@ -192,8 +192,8 @@ void TestFrontDoor::cliVersion()
 void TestFrontDoor::busyPortIsTold()
 {
     StationProcess a(QStringLiteral("pc-a"), QStringLiteral("ANA"));
-    const QString address = Settings(a.home().home()).readString(
-        QStringLiteral("REDE"), QStringLiteral("ENDERECO"), QString(), QString());
+    const QString address = Settings(a.home().home())
+                                .readString(QStringLiteral("REDE"), QStringLiteral("ENDERECO"), QString(), QString());
     const quint16 port = Loopback::testPort();
     // Another program on the station's address and port.
     const int held = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);

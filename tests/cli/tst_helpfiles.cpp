@@ -200,8 +200,7 @@ void TestHelpFiles::tableOfContentsListsEverySection()
     const qsizetype start = html.indexOf(QLatin1String("<nav>"));
     const qsizetype end = html.indexOf(QLatin1String("</nav>"));
     QVERIFY2(start >= 0 && end > start, "no table of contents");
-    const QStringList listed
-        = captures(QStringLiteral("href=\"#([^\"]+)\""), html.mid(start, end - start));
+    const QStringList listed = captures(QStringLiteral("href=\"#([^\"]+)\""), html.mid(start, end - start));
     // Sections and their numbered subsections; unnamed headings are only captions.
     const QStringList sections = captures(QStringLiteral("<h[23] id=\"([^\"]+)\""), html);
     QVERIFY(!sections.isEmpty());

@@ -67,11 +67,11 @@ class KillHome final
 {
 public:
     KillHome()
-        : m_dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/colloqua-kill-XXXXXX")
-                                                                   : QDir::tempPath() + QStringLiteral("/colloqua-kill-XXXXXX"))
+        : m_dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                ? QStringLiteral("/dev/shm/colloqua-kill-XXXXXX")
+                : QDir::tempPath() + QStringLiteral("/colloqua-kill-XXXXXX"))
         , m_home(m_dir.path())
-    {
-    }
+    { }
 
     const StationHome& home() const { return m_home; }
     QString path() const { return m_dir.path(); }
@@ -139,7 +139,9 @@ QString checkAppended(const QList<int>& rounds, const Saves& saves)
             ++done;
     }
     if (done != saves.done.size())
-        return QStringLiteral("%1 of %2 saved records are missing").arg(saves.done.size() - done).arg(saves.done.size());
+        return QStringLiteral("%1 of %2 saved records are missing")
+            .arg(saves.done.size() - done)
+            .arg(saves.done.size());
     return {};
 }
 
@@ -185,14 +187,16 @@ QByteArray readAll(const QString& path)
 }
 
 // Checks every file of `kind` with the station's readers; empty when all is well.
-QString check(const QString& kind, const KillHome& home, const Saves& saves, const QHash<int, int>& slotRounds, int& torn)
+QString check(
+    const QString& kind, const KillHome& home, const Saves& saves, const QHash<int, int>& slotRounds, int& torn)
 {
     const StationHome& station = home.home();
     Settings settings(station);
     const HistoryFiles history(station, settings);
     try {
         // Every kind leaves the settings written before the worker ran alone.
-        if (settings.readString(QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), {}, {}) != QLatin1String("ANA"))
+        if (settings.readString(QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), {}, {})
+            != QLatin1String("ANA"))
             return QStringLiteral("colloqua.ini lost its other keys");
 
         if (kind == QLatin1String("tree")) {
@@ -370,7 +374,8 @@ void TestKilledSaves::savesSurviveKills()
     QVERIFY(home.home().ensureDataDir());
     QDir().mkpath(home.file(BackupDir));
     Settings settings(home.home());
-    settings.WriteSetting(QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), SettingString, QStringLiteral("ANA"));
+    settings.WriteSetting(
+        QStringLiteral("SETUP"), QStringLiteral("DEFAULT_USER"), SettingString, QStringLiteral("ANA"));
     settings.WriteSetting(
         QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_ARQHIST"), SettingInteger, SaveWorkload::TrimKeep);
 
@@ -395,7 +400,8 @@ void TestKilledSaves::savesSurviveKills()
         ::kill(static_cast<pid_t>(worker.processId()), SIGKILL);
         QVERIFY(worker.waitForFinished(Patience));
         QVERIFY2(worker.exitStatus() == QProcess::CrashExit,
-            qPrintable(QStringLiteral("the worker stopped by itself: ") + QString::fromLocal8Bit(worker.readAllStandardError())));
+            qPrintable(QStringLiteral("the worker stopped by itself: ")
+                + QString::fromLocal8Bit(worker.readAllStandardError())));
         output += worker.readAllStandardOutput();
 
         // Every whole line after "ready" is a save done; the round after the last one was cut off.

@@ -163,9 +163,12 @@ void TestStatusNotifier::appIndicatorRule_data()
 {
     QTest::addColumn<QString>("defaultStatus");
     QTest::addColumn<QString>("ticked");
-    QTest::newRow("logged off") << "OF" << "DESCONECTADO";
-    QTest::newRow("online") << "ON" << "CONECTADO";
-    QTest::newRow("away") << "AU" << "AUSENTE";
+    QTest::newRow("logged off") << "OF"
+                                << "DESCONECTADO";
+    QTest::newRow("online") << "ON"
+                            << "CONECTADO";
+    QTest::newRow("away") << "AU"
+                          << "AUSENTE";
 }
 
 void TestStatusNotifier::appIndicatorRule()

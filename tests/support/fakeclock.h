@@ -8,8 +8,7 @@ class FakeClock final : public Clock
 public:
     explicit FakeClock(const QDateTime& now = QDateTime(QDate(2026, 12, 7), QTime(14, 30, 5)))
         : m_now(now)
-    {
-    }
+    { }
 
     QDateTime now() const override { return m_now; }
     void set(const QDateTime& now) { m_now = now; }

@@ -11,8 +11,8 @@ QStringList fileSnapshot(const QString& dir)
 {
     QStringList lines;
     const QDir base(dir);
-    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-        QDirIterator::Subdirectories);
+    QDirIterator it(
+        dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         QString line = base.relativeFilePath(info.filePath()) + QLatin1Char('|')

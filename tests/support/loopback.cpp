@@ -9,7 +9,7 @@
 
 namespace
 {
-std::atomic<quint32> g_next{0};
+std::atomic<quint32> g_next { 0 };
 }
 
 QHostAddress Loopback::nextAddress()

@@ -2,7 +2,7 @@
 
 void QueuedPrompter::message(Kind kind, const QString& title, const QString& text)
 {
-    m_asked.append({QStringLiteral("message"), kind, title, text});
+    m_asked.append({ QStringLiteral("message"), kind, title, text });
 }
 
 bool QueuedPrompter::confirm(Kind kind, const QString& title, const QString& text)
@@ -13,13 +13,13 @@ bool QueuedPrompter::confirm(Kind kind, const QString& title, const QString& tex
 
 std::optional<QString> QueuedPrompter::askText(const QString& title, const QString& label, const QString& initial)
 {
-    m_asked.append({QStringLiteral("askText"), Kind::Information, title, label + QLatin1Char('\n') + initial});
+    m_asked.append({ QStringLiteral("askText"), Kind::Information, title, label + QLatin1Char('\n') + initial });
     return m_texts.isEmpty() ? std::nullopt : m_texts.takeFirst();
 }
 
 std::optional<QString> QueuedPrompter::chooseFile(const QString& title, const QString& directory, const QString& filter)
 {
-    m_asked.append({QStringLiteral("chooseFile"), Kind::Information, title, directory + QLatin1Char('\n') + filter});
+    m_asked.append({ QStringLiteral("chooseFile"), Kind::Information, title, directory + QLatin1Char('\n') + filter });
     return m_files.isEmpty() ? std::nullopt : m_files.takeFirst();
 }
 

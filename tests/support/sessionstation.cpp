@@ -117,8 +117,8 @@ RawPeer::RawPeer()
     m_socket.bind(m_address, Loopback::testPort());
 }
 
-void RawPeer::send(const QHostAddress& to, const QString& toComputer, const QString& netbiosName, const QString& computer,
-    const QString& frame)
+void RawPeer::send(const QHostAddress& to, const QString& toComputer, const QString& netbiosName,
+    const QString& computer, const QString& frame)
 {
     NetbiosDatagram d;
     d.id = ++m_id;

@@ -31,5 +31,6 @@ public:
     // A line of text; nothing when cancelled.
     virtual std::optional<QString> askText(const QString& title, const QString& label, const QString& initial) = 0;
     // A file to open; nothing when cancelled.
-    virtual std::optional<QString> chooseFile(const QString& title, const QString& directory, const QString& filter) = 0;
+    virtual std::optional<QString> chooseFile(const QString& title, const QString& directory, const QString& filter)
+        = 0;
 };

@@ -7,8 +7,7 @@
 
 SingleInstance::SingleInstance(const StationHome& home)
     : m_lock(lockFilePath(home))
-{
-}
+{ }
 
 SingleInstance::Result SingleInstance::tryAcquire()
 {

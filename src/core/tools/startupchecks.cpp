@@ -65,12 +65,10 @@ bool StartupChecks::VerificarConfiguracoes()
         // A failure is reported by the step's result; the channel list is still tried.
         if (!QFileInfo::exists(settingsPath))
             m_writeFactorySettings();
-    } catch (const FileError&) {
-    }
+    } catch (const FileError&) { }
     try {
         if (!QFileInfo::exists(channelsPath))
             m_names.AddChannelName(QStringLiteral("NETWORK"));
-    } catch (const FileError&) {
-    }
+    } catch (const FileError&) { }
     return QFileInfo(settingsPath).isFile() && QFileInfo(channelsPath).isFile();
 }

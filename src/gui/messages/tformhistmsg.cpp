@@ -85,8 +85,8 @@ void TFormHistMSG::buildWindow()
     QPalette listPalette = m_listBoxMsg->palette();
     listPalette.setColor(QPalette::Base, Qt::white);
     m_listBoxMsg->setPalette(listPalette);
-    m_delegate = new HistoryEntryDelegate(
-        m_station.FormComTools().images().ImageListFaces(), m_station.clock(), m_listBoxMsg);
+    m_delegate
+        = new HistoryEntryDelegate(m_station.FormComTools().images().ImageListFaces(), m_station.clock(), m_listBoxMsg);
     m_listBoxMsg->setItemDelegate(m_delegate);
     m_listBoxMsg->installEventFilter(this);
     m_listBoxMsg->viewport()->installEventFilter(this);

@@ -16,8 +16,8 @@ class DesktopDocumentOpener final : public DocumentOpener
 public:
     bool open(const QString& pathOrUrl) override
     {
-        const QUrl url = QFileInfo(pathOrUrl).isAbsolute() ? QUrl::fromLocalFile(pathOrUrl)
-                                                           : QUrl::fromUserInput(pathOrUrl);
+        const QUrl url
+            = QFileInfo(pathOrUrl).isAbsolute() ? QUrl::fromLocalFile(pathOrUrl) : QUrl::fromUserInput(pathOrUrl);
         return QDesktopServices::openUrl(url);
     }
 };

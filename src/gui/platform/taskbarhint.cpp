@@ -8,10 +8,9 @@
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 
-#include <xcb/xcb.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <xcb/xcb.h>
 
 namespace
 {
@@ -38,8 +37,8 @@ void writeState(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t st
     atoms.removeAll(skip);
     if (on)
         atoms.append(skip);
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
-        atoms.constData());
+    xcb_change_property(
+        connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()), atoms.constData());
 }
 
 // A mapped window's state belongs to the window manager: it is asked, as the EWMH says.
@@ -63,8 +62,7 @@ void askWindowManager(xcb_connection_t* connection, xcb_window_t window, xcb_ato
 TaskbarHint::TaskbarHint(const TrayHost& tray, QObject* parent)
     : QObject(parent)
     , m_tray(tray)
-{
-}
+{ }
 
 void TaskbarHint::watch(QWidget& window)
 {

@@ -21,8 +21,7 @@ void onTerminationSignal(int signalNumber)
 
 TerminationSignals::TerminationSignals(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 TerminationSignals::~TerminationSignals()
 {

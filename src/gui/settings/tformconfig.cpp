@@ -335,8 +335,8 @@ void TFormConfig::buildPagePrincipal(QWidget* page)
     sistemaLayout->addLayout(canalRow);
     sistemaLayout->addWidget(checkBox("ChBoxExibirJanela", tr("Exibir janela principal ao conectar-se"), sistema));
     sistemaLayout->addWidget(checkBox("ChBoxFecharJanela", tr("Fechar janela principal ao desconectar-se"), sistema));
-    sistemaLayout->addWidget(checkBox(
-        "ChBoxMudarStatusScrSaver", tr("Mudar para ausente quando protetor de tela for acionado"), sistema));
+    sistemaLayout->addWidget(
+        checkBox("ChBoxMudarStatusScrSaver", tr("Mudar para ausente quando protetor de tela for acionado"), sistema));
     sistemaLayout->addWidget(checkBox("ChBoxManterGruposAbertos", tr("Manter grupos de usuários abertos"), sistema));
 
     auto* mensagens = new QGroupBox(tr(" Recepção / Envio de Mensagens "), page);
@@ -437,8 +437,8 @@ void TFormConfig::buildPageGerais(QWidget* page)
     auto* otimizacoes = new QGroupBox(tr(" Otimizações "), page);
     // %1 is the gap the number box sits in.
     const QString caption = tr("Cópia de segurança automática (ao fechar) a cada%1execuções.");
-    auto* autoBackupCada = numberBox(
-        "EdAutoBackupCada", std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), otimizacoes);
+    auto* autoBackupCada
+        = numberBox("EdAutoBackupCada", std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), otimizacoes);
     auto* autoBackup = new GapCheckBox(caption.arg(QString(GapCheckBox::Gap, QLatin1Char(' '))),
         int(caption.indexOf(QLatin1String("%1"))), autoBackupCada, otimizacoes);
     autoBackup->setObjectName(QStringLiteral("ChBoxAutoBackup"));
@@ -455,8 +455,8 @@ void TFormConfig::buildPageGerais(QWidget* page)
 
     auto* otimizacoesLayout = new QVBoxLayout(otimizacoes);
     otimizacoesLayout->addWidget(autoBackup);
-    otimizacoesLayout->addWidget(checkBox(
-        "ChBoxAutoBackupTroca", tr("Permitir troca do nome da cópia de segurança automática."), otimizacoes));
+    otimizacoesLayout->addWidget(
+        checkBox("ChBoxAutoBackupTroca", tr("Permitir troca do nome da cópia de segurança automática."), otimizacoes));
     otimizacoesLayout->addWidget(new QLabel(tr("Qtde máxima de Registro de Mensagens"), otimizacoes));
     otimizacoesLayout->addLayout(limits);
 

@@ -73,13 +73,12 @@ QString ProgramCommandLine::helpText()
     options.addTo(parser);
     QString text = parser.helpText();
     text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")), QStringLiteral("Usage: colloqua"));
-    text += QStringLiteral(
-        "\nWhere data lives: the home directory (--home, default %1) holds the settings file\n"
-        "colloqua.ini (sections SETUP, RECEBER, ENVIAR, BACKUP, POSICAO and REDE, the network),\n"
-        "the data directory Dados/ (known users and channels, received and sent messages, the\n"
-        "user tree), Plug-Ins/ and the backups \"Bk <name>\"/.\n"
-        "\nThe program lives in the notification area (tray) of the desktop and needs a display\n"
-        "(DISPLAY or WAYLAND_DISPLAY). colloqua-cli works on the same files from a terminal.\n")
+    text += QStringLiteral("\nWhere data lives: the home directory (--home, default %1) holds the settings file\n"
+                           "colloqua.ini (sections SETUP, RECEBER, ENVIAR, BACKUP, POSICAO and REDE, the network),\n"
+                           "the data directory Dados/ (known users and channels, received and sent messages, the\n"
+                           "user tree), Plug-Ins/ and the backups \"Bk <name>\"/.\n"
+                           "\nThe program lives in the notification area (tray) of the desktop and needs a display\n"
+                           "(DISPLAY or WAYLAND_DISPLAY). colloqua-cli works on the same files from a terminal.\n")
                 .arg(StationHome::defaultDir());
     return text;
 }

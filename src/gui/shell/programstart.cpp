@@ -65,7 +65,8 @@ bool hasValue(const std::function<QString(const char*)>& environment, const char
 }
 } // namespace
 
-QString ProgramStart::DisplayProblem(const std::function<QString(const char*)>& environment, const QString& platformArgument)
+QString ProgramStart::DisplayProblem(
+    const std::function<QString(const char*)>& environment, const QString& platformArgument)
 {
     const QString platform = platformArgument.isEmpty() ? environment("QT_QPA_PLATFORM") : platformArgument;
     const bool x11 = hasValue(environment, "DISPLAY");
@@ -129,8 +130,8 @@ ProgramStart::PlatformStartGuard::~PlatformStartGuard()
     g_guard = nullptr;
     // The platform came up: what Qt said on the way is worth hearing.
     for (const GuardState::Kept& message : kept) {
-        QMessageLogContext context(message.file.constData(), message.line, message.function.constData(),
-            message.category.constData());
+        QMessageLogContext context(
+            message.file.constData(), message.line, message.function.constData(), message.category.constData());
         qt_message_output(message.type, context, message.text);
     }
 }

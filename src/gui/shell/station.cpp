@@ -108,7 +108,8 @@ Station::Station(StationOptions options, QObject* parent)
     for (QWidget* dialog : shownWithoutWaiting)
         m_formComTools->keepDialogoAbertoWhileShown(*dialog);
     m_taskbarHint = new TaskbarHint(*m_tray, this);
-    for (QWidget* window : std::initializer_list<QWidget*> { m_formCom.get(), m_formSendMSG.get(), m_formHistMSG.get() })
+    for (QWidget* window :
+        std::initializer_list<QWidget*> { m_formCom.get(), m_formSendMSG.get(), m_formHistMSG.get() })
         m_taskbarHint->watch(*window);
 }
 

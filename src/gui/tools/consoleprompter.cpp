@@ -6,8 +6,7 @@
 
 ConsolePrompter::ConsolePrompter()
     : m_err(stderr)
-{
-}
+{ }
 
 bool ConsolePrompter::isHeadless()
 {

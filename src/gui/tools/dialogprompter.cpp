@@ -34,8 +34,7 @@ QMessageBox::Icon iconOf(Prompter::Kind kind)
 
 DialogPrompter::DialogPrompter(QWidget* parent)
     : m_parent(parent)
-{
-}
+{ }
 
 void DialogPrompter::message(Kind kind, const QString& title, const QString& text)
 {

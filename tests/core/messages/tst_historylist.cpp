@@ -122,17 +122,19 @@ void TestHistoryList::shownOnPage_data()
     QTest::addColumn<bool>("enviadas");
     QTest::addColumn<bool>("todas");
     const QString stamp = QStringLiteral("010126100000");
-    QTest::newRow("to me") << BuildTextFrame(QStringLiteral("BIA"), QStringLiteral("ANA"), stamp, 5, QStringLiteral("x"))
+    QTest::newRow("to me") << BuildTextFrame(
+        QStringLiteral("BIA"), QStringLiteral("ANA"), stamp, 5, QStringLiteral("x"))
                            << false << true << false << true;
     QTest::newRow("to nobody") << BuildTextFrame(QStringLiteral("BIA"), QString(), stamp, 5, QStringLiteral("x"))
                                << false << true << false << true;
-    QTest::newRow("to someone else")
-        << BuildTextFrame(QStringLiteral("BIA"), QStringLiteral("CAIO"), stamp, 5, QStringLiteral("x")) << false
-        << false << false << false;
+    QTest::newRow("to someone else") << BuildTextFrame(
+        QStringLiteral("BIA"), QStringLiteral("CAIO"), stamp, 5, QStringLiteral("x"))
+                                     << false << false << false << false;
     QTest::newRow("names compare with case")
-        << BuildTextFrame(QStringLiteral("BIA"), QStringLiteral("ana"), stamp, 5, QStringLiteral("x")) << false
-        << false << false << false;
-    QTest::newRow("from me") << BuildTextFrame(QStringLiteral("ANA"), QStringLiteral("BIA"), stamp, 5, QStringLiteral("x"))
+        << BuildTextFrame(QStringLiteral("BIA"), QStringLiteral("ana"), stamp, 5, QStringLiteral("x")) << false << false
+        << false << false;
+    QTest::newRow("from me") << BuildTextFrame(
+        QStringLiteral("ANA"), QStringLiteral("BIA"), stamp, 5, QStringLiteral("x"))
                              << false << false << true << true;
     QTest::newRow("broadcast announcement hidden")
         << BuildPresenceFrame(QStringLiteral("BIA"), stamp, QStringLiteral("ON")) << false << false << false << false;
@@ -141,8 +143,7 @@ void TestHistoryList::shownOnPage_data()
     QTest::newRow("own acknowledgement with system frames")
         << BuildAckFrame(QStringLiteral("ANA"), QStringLiteral("BIA"), stamp, QStringLiteral("ON")) << true << false
         << true << true;
-    QTest::newRow("not a frame") << QStringLiteral("M[BIA|ANA|010126100000|5]D[x]") << true << false << false
-                                 << false;
+    QTest::newRow("not a frame") << QStringLiteral("M[BIA|ANA|010126100000|5]D[x]") << true << false << false << false;
 }
 
 void TestHistoryList::shownOnPage()
@@ -176,16 +177,14 @@ void TestHistoryList::limitWithEviction_data()
     QTest::newRow("Enviadas keeps the newest two")
         << 1 << 2 << QList<int> { 20 } << QList<int> { 1, 2, 3, 4, 5 } << strings({ "s5", "s4" });
     QTest::newRow("Todas, older sent records still take the last place")
-        << 2 << 3 << QList<int> { 10, 11, 12, 13, 14 } << QList<int> { 1, 2, 3, 4 }
-        << strings({ "r14", "r13", "s4" });
+        << 2 << 3 << QList<int> { 10, 11, 12, 13, 14 } << QList<int> { 1, 2, 3, 4 } << strings({ "r14", "r13", "s4" });
     QTest::newRow("Todas, newer sent records push the received out")
-        << 2 << 3 << QList<int> { 1, 2, 3, 4 } << QList<int> { 10, 11, 12, 13, 14 }
-        << strings({ "s14", "s13", "s12" });
+        << 2 << 3 << QList<int> { 1, 2, 3, 4 } << QList<int> { 10, 11, 12, 13, 14 } << strings({ "s14", "s13", "s12" });
     QTest::newRow("Todas without a limit")
         << 2 << 0 << QList<int> { 1, 3 } << QList<int> { 2, 4 } << strings({ "s4", "r3", "s2", "r1" });
     // Each sender stamps with its own clock: the eviction goes by the list, not by arrival.
-    QTest::newRow("file out of stamp order") << 0 << 2 << QList<int> { 5, 1, 9, 3 } << QList<int> {}
-                                             << strings({ "r9", "r3" });
+    QTest::newRow("file out of stamp order")
+        << 0 << 2 << QList<int> { 5, 1, 9, 3 } << QList<int> {} << strings({ "r9", "r3" });
 }
 
 void TestHistoryList::limitWithEviction()
@@ -220,7 +219,8 @@ void TestHistoryList::unparsableRecordsSkipped()
 {
     const TempHome home;
     home.write(QStringLiteral("Dados/hist_recv.dbt"),
-        HistoryFiles::MirrorLetters(QByteArrayLiteral("garbage\r\nM[BIA|ANA|010126100000|5]S[]D[ok]\r\nM[BIA|ANA|0101\r\n")));
+        HistoryFiles::MirrorLetters(
+            QByteArrayLiteral("garbage\r\nM[BIA|ANA|010126100000|5]S[]D[ok]\r\nM[BIA|ANA|0101\r\n")));
     HistoryList list(0);
     list.CarregarArquivo(home.file(QStringLiteral("Dados/hist_recv.dbt")), 0, QStringLiteral("ANA"), true);
     QCOMPARE(messageTexts(list.entries()), QStringList { QStringLiteral("ok") });
@@ -246,8 +246,8 @@ void TestHistoryList::wrapByCharacters_data()
     QTest::newRow("wider shows more") << alphabet << 30 << 4 << strings({ "abcdef", "ghijkl", "mnopqr", "stuvwx" });
     QTest::newRow("widest shows all") << alphabet << 60 << 4 << strings({ "abcdefghijk", "lmnopqrstuv", "wxyz" });
     QTest::newRow("all lines") << alphabet << 60 << 0 << strings({ "abcdefghijk", "lmnopqrstuv", "wxyz" });
-    QTest::newRow("blanks are characters too") << QStringLiteral("a b c d") << 6 << 4
-                                               << strings({ "a ", "b ", "c ", "d" });
+    QTest::newRow("blanks are characters too")
+        << QStringLiteral("a b c d") << 6 << 4 << strings({ "a ", "b ", "c ", "d" });
     QTest::newRow("no room still one character a line")
         << QStringLiteral("abcde") << -20 << 4 << strings({ "a", "b", "c", "d" });
     // A surrogate pair measures 12 px here and is never cut.

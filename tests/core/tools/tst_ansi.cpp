@@ -32,22 +32,19 @@ private slots:
         QCOMPARE(Ansi::encode(text), bytes);
     }
 
-    void unencodableBecomesQuestionMark()
-    {
-        QCOMPARE(Ansi::encode(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
-    }
+    void unencodableBecomesQuestionMark() { QCOMPARE(Ansi::encode(QStringLiteral("a\u4E2Db")), QByteArray("a?b")); }
 
     void splitLines_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<QByteArray>>("lines");
         using L = QList<QByteArray>;
-        QTest::newRow("empty") << QByteArray() << L{};
-        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << L{"a", "b"};
-        QTest::newRow("mixed ends") << QByteArray("a\rb\nc\r\nd") << L{"a", "b", "c", "d"};
-        QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nb") << L{"a", "", "b"};
-        QTest::newRow("lf cr is two ends") << QByteArray("a\n\rb") << L{"a", "", "b"};
-        QTest::newRow("lone end") << QByteArray("\r\n") << L{""};
+        QTest::newRow("empty") << QByteArray() << L {};
+        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << L { "a", "b" };
+        QTest::newRow("mixed ends") << QByteArray("a\rb\nc\r\nd") << L { "a", "b", "c", "d" };
+        QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nb") << L { "a", "", "b" };
+        QTest::newRow("lf cr is two ends") << QByteArray("a\n\rb") << L { "a", "", "b" };
+        QTest::newRow("lone end") << QByteArray("\r\n") << L { "" };
     }
     void splitLines()
     {

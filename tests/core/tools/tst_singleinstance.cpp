@@ -108,11 +108,10 @@ void TestSingleInstance::acquire()
     if (left == QLatin1String("live")) {
         QCOMPARE(holder.tryAcquire(), SingleInstance::Result::Acquired);
         // Long held: its age does not make it stale.
-        QFile(lockPath).setFileTime(
-            QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime);
+        QFile(lockPath).setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime);
     } else if (left == QLatin1String("dead")) {
-        writeLockFile(lockPath,
-            QByteArray::number(deadPid()) + "\ncolloqua\n" + QSysInfo::machineHostName().toUtf8() + '\n');
+        writeLockFile(
+            lockPath, QByteArray::number(deadPid()) + "\ncolloqua\n" + QSysInfo::machineHostName().toUtf8() + '\n');
     } else if (left == QLatin1String("empty")) {
         writeLockFile(lockPath, QByteArray(), QDateTime::currentDateTime().addDays(-1));
     }

@@ -27,10 +27,7 @@ private slots:
         QCOMPARE(home.settingsPath(), home.ProgramDir() + QLatin1String("colloqua.ini"));
     }
 
-    void rootHomeKeepsOneSlash()
-    {
-        QCOMPARE(StationHome(QStringLiteral("/")).ProgramDir(), QStringLiteral("/"));
-    }
+    void rootHomeKeepsOneSlash() { QCOMPARE(StationHome(QStringLiteral("/")).ProgramDir(), QStringLiteral("/")); }
 
     void defaultFollowsXdgDataHome()
     {
@@ -60,7 +57,7 @@ private slots:
             QVERIFY(QDir(dir.path()).mkdir(existing));
         QVERIFY(home.ensureDataDir());
         QCOMPARE(home.dataDir(), home.ProgramDir() + expected);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{expected});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList { expected });
         QCOMPARE(home.dataFile(QStringLiteral("x.dbt")), home.ProgramDir() + expected + QLatin1String("/x.dbt"));
     }
 

@@ -161,10 +161,7 @@ public:
         }
         return m_frames;
     }
-    QStringList acks()
-    {
-        return frames().filter(QStringLiteral("S[ACK_USR_"));
-    }
+    QStringList acks() { return frames().filter(QStringLiteral("S[ACK_USR_")); }
 
 private:
     QString m_computer;

@@ -99,13 +99,15 @@ std::optional<QString> missingInOrder(const QStringList& lines, const QStringLis
         return std::nullopt;
     QString escaped;
     for (const QChar c : sub.at(at))
-        escaped += c.unicode() < 0x20 || c.unicode() > 0x7E ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0')) : QString(c);
+        escaped += c.unicode() < 0x20 || c.unicode() > 0x7E
+            ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
+            : QString(c);
     return escaped;
 }
 
-#define VERIFY_HOLDS_IN_ORDER(lines, sub)                                                                               \
+#define VERIFY_HOLDS_IN_ORDER(lines, sub)                                                                              \
     do {                                                                                                               \
-        const std::optional<QString> missing = missingInOrder(lines, sub);                                              \
+        const std::optional<QString> missing = missingInOrder(lines, sub);                                             \
         QVERIFY2(!missing, qPrintable(QStringLiteral("missing: ") + missing.value_or(QString())));                     \
     } while (false)
 } // namespace
@@ -142,14 +144,16 @@ void TestHostileFiles::recordFiles_data()
         const QByteArray tag = file == ReceivedFile ? "received history: " : "sent history: ";
         QTest::newRow(QByteArray(tag + "binary garbage between records").constData())
             << file << good1 + garbage(4096, 7) + "\r\n" + good2 << 1000;
-        QTest::newRow(QByteArray(tag + "NUL bytes").constData()) << file << good1 + QByteArray(300, '\0') + "\r\n" + record(QByteArray("M[\0\0", 4))
-                + good2 << 1000;
+        QTest::newRow(QByteArray(tag + "NUL bytes").constData())
+            << file << good1 + QByteArray(300, '\0') + "\r\n" + record(QByteArray("M[\0\0", 4)) + good2 << 1000;
         QTest::newRow(QByteArray(tag + "no final line end").constData()) << file << good1 + good2.chopped(2) << 1000;
         QTest::newRow(QByteArray(tag + "lone CRs and LFs as line ends").constData())
             << file << good1.chopped(2) + "\r" + good2.chopped(2) + "\n" + good3.chopped(1) << 1000;
-        QTest::newRow(QByteArray(tag + "a line of 100,000 bytes").constData()) << file << good1 + QByteArray(100000, 'z') + "\r\n" + good2 << 1000;
+        QTest::newRow(QByteArray(tag + "a line of 100,000 bytes").constData())
+            << file << good1 + QByteArray(100000, 'z') + "\r\n" + good2 << 1000;
         QTest::newRow(QByteArray(tag + "only garbage").constData()) << file << garbage(20000, 99) << 1000;
-        QTest::newRow(QByteArray(tag + "garbage, trimmed to 5").constData()) << file << many + garbage(2000, 3) + many << 5;
+        QTest::newRow(QByteArray(tag + "garbage, trimmed to 5").constData())
+            << file << many + garbage(2000, 3) + many << 5;
         QTest::newRow(QByteArray(tag + "no final line end, trimmed to 3").constData()) << file << many.chopped(2) << 3;
         QTest::newRow(QByteArray(tag + "exactly at the limit").constData()) << file << good1 + good2 + good3 << 3;
     }
@@ -199,7 +203,8 @@ void TestHostileFiles::treeFiles_data()
 
     QTest::newRow("a node three levels deeper than its parent")
         << QByteArray("Vendas\r\n\t'BRUNO (pc-b)\r\n\t\t\t\t'CARLA (pc-c)\r\n\t'DIANA (pc-d)\r\n")
-        << QStringList { QStringLiteral("Vendas"), QStringLiteral("\t'BRUNO (pc-b)"), QStringLiteral("\t'DIANA (pc-d)") }
+        << QStringList { QStringLiteral("Vendas"), QStringLiteral("\t'BRUNO (pc-b)"),
+               QStringLiteral("\t'DIANA (pc-d)") }
         << true;
     QTest::newRow("a first line indented")
         << QByteArray("\t\t\tVendas\r\n\t'BRUNO (pc-b)\r\n")
@@ -241,10 +246,10 @@ void TestHostileFiles::treeFiles_data()
     }
     QTest::newRow("lines of noise") << noise << noiseLines << false;
     // An empty line is a group without a name.
-    QTest::newRow("empty lines between")
-        << QByteArray("Vendas\r\n\r\n\t'BRUNO (pc-b)\r\n\r\n\r\n")
-        << QStringList { QStringLiteral("Vendas"), QString(), QStringLiteral("\t'BRUNO (pc-b)"), QString(), QString() }
-        << false;
+    QTest::newRow("empty lines between") << QByteArray("Vendas\r\n\r\n\t'BRUNO (pc-b)\r\n\r\n\r\n")
+                                         << QStringList { QStringLiteral("Vendas"), QString(),
+                                                QStringLiteral("\t'BRUNO (pc-b)"), QString(), QString() }
+                                         << false;
 }
 
 void TestHostileFiles::treeFiles()
@@ -296,14 +301,15 @@ void TestHostileFiles::settingsFiles_data()
         << written << 2;
     const QByteArray long10k(10000, 'x');
     QTest::newRow("a 10,000-character sound file")
-        << baseSettings() + "[RECEBER]\r\nEMITIR_SOM=1\r\nARQ_EMITIR_SOM=" + long10k + "\r\n" << written << 1000;
+        << baseSettings() + "[RECEBER]\r\nEMITIR_SOM=1\r\nARQ_EMITIR_SOM=" + long10k + "\r\n"
+        << written << 1000;
     QTest::newRow("a 10,000-digit record limit")
         << "[SETUP]\r\nDEFAULT_USER=ANA\r\nDEFAULT_CHANNEL=CANAL\r\nDEFAULT_STATUS=ON\r\nEXIBIR_JANELA=0\r\n" + history
             + QByteArray(10000, '9') + "\r\n[BACKUP]\r\nAUTO_BACKUP=0\r\n"
         << written << 1000;
     QTest::newRow("a zero record limit") << baseSettings(0) << written << 0;
-    QTest::newRow("a 10,000-character key")
-        << baseSettings() + "[SETUP]\r\n" + long10k + "=1\r\n[" + long10k + "]\r\nA=1\r\n" << written << 1000;
+    QTest::newRow("a 10,000-character key") << baseSettings() + "[SETUP]\r\n" + long10k + "=1\r\n[" + long10k
+            + "]\r\nA=1\r\n" << written << 1000;
     QTest::newRow("garbage between sections")
         << baseSettings() + garbage(2000, 5).replace('[', '{').replace('=', '-') + "\r\n[RECEBER]\r\nEXIBIR_MSG=1\r\n"
         << written << 1000;

@@ -163,15 +163,15 @@ void TestHostileNetwork::foreignDatagrams_data()
     QTest::addColumn<Datagrams>("datagrams");
 
     const QByteArray good = intruderWrite();
-    QTest::newRow("another channel") << Datagrams { writeTo(QStringLiteral("OUTRO"), HostilePeer::lines(
-                                                        Intruder.toLatin1(), IntruderAnnouncement))
-                                                        .encode() };
-    QTest::newRow("channel one letter longer") << Datagrams { writeTo(QStringLiteral("CANALX"),
-        HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement))
-                                                                  .encode() };
-    QTest::newRow("channel one letter shorter") << Datagrams { writeTo(QStringLiteral("CANA"),
-        HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement))
-                                                                   .encode() };
+    QTest::newRow("another channel") << Datagrams {
+        writeTo(QStringLiteral("OUTRO"), HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement)).encode()
+    };
+    QTest::newRow("channel one letter longer") << Datagrams {
+        writeTo(QStringLiteral("CANALX"), HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement)).encode()
+    };
+    QTest::newRow("channel one letter shorter") << Datagrams {
+        writeTo(QStringLiteral("CANA"), HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement)).encode()
+    };
     NetbiosDatagram group = writeTo(Channel, HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement));
     group.type = NetbiosDatagram::DirectGroup;
     group.destinationName = QStringLiteral("OUTROGRUPO");
@@ -206,7 +206,8 @@ void TestHostileNetwork::truncatedDatagrams_data()
     const auto cuts = [&](int from, int to) {
         Datagrams list;
         for (int size = from; size < to; ++size)
-            list.append(writeTo(Channel, HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement)).encode().left(size));
+            list.append(
+                writeTo(Channel, HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement)).encode().left(size));
         return list;
     };
     QTest::newRow("cut in the NetBIOS header") << cuts(0, NetbiosDatagram::HeaderSize);
@@ -220,8 +221,7 @@ void TestHostileNetwork::truncatedDatagrams_data()
     // Whole datagrams whose length fields claim more than they hold.
     QTest::newRow("datagram length one too long") << Datagrams { plusOne(good, 11) };
     QTest::newRow("byte count one too long") << Datagrams { plusOne(good, ByteCount) };
-    QTest::newRow("data count one too long")
-        << Datagrams { plusOne(plusOne(good, DataCount), TotalDataCount) };
+    QTest::newRow("data count one too long") << Datagrams { plusOne(plusOne(good, DataCount), TotalDataCount) };
     QTest::newRow("data offset one too far") << Datagrams { plusOne(good, DataOffset) };
     QTest::newRow("data inside the mailslot name") << Datagrams { patched(good, DataOffset, SlotName - SmbStart) };
 }
@@ -246,8 +246,8 @@ void TestHostileNetwork::oversizedDatagrams_data()
     const QByteArray frameLines = HostilePeer::lines(Intruder.toLatin1(), IntruderAnnouncement);
     QByteArray full = writeTo(Channel, frameLines + QByteArray(max - MessageStart - frameLines.size(), 'x')).encode();
     QCOMPARE(full.size(), max);
-    QTest::newRow("65507 bytes, length field at its top") << patched(patched(full, 10, 0xFF), 11, 0xFF)
-                                                           << QStringList();
+    QTest::newRow("65507 bytes, length field at its top")
+        << patched(patched(full, 10, 0xFF), 11, 0xFF) << QStringList();
 
     // A frame spread over thousands of lines is still one record: its line breaks become blanks.
     QByteArray lines = "M[INTRUSO|ANA|070512143005|5]S[]D[";
@@ -302,13 +302,20 @@ void TestHostileNetwork::hostileNames_data()
     user("user with LF", "AN\nA", QStringLiteral("M[AN  A") + tail, {});
     user("user with TAB", "AN\tA", QStringLiteral("M[AN\tA") + tail, {});
     user("user with NUL", QByteArray("AN\0A", 4), QStringLiteral("M[AN") + QChar(0) + QStringLiteral("A") + tail, {});
-    user("user with DEL", "AN\x7F" "A", QStringLiteral("M[AN\x7F" "A") + tail, {});
+    user("user with DEL",
+        "AN\x7F"
+        "A",
+        QStringLiteral("M[AN\x7F"
+                       "A")
+            + tail,
+        {});
     user("user with [", "AN[A", QStringLiteral("M[AN[A") + tail, {});
     user("user with ]", "AN]A", QStringLiteral("M[AN]A") + tail, {});
     user("user with |", "AN|A", QStringLiteral("M[AN|A") + tail, {});
     user("user with a leading blank", " ANA", QStringLiteral("M[ ANA") + tail, {});
     // Markup is only text: such a user is like any other.
-    user("user in bold", "<b>BIA</b>", QStringLiteral("M[<b>BIA</b>") + tail, QStringLiteral("<b>BIA</b> (pc-intruso)"));
+    user(
+        "user in bold", "<b>BIA</b>", QStringLiteral("M[<b>BIA</b>") + tail, QStringLiteral("<b>BIA</b> (pc-intruso)"));
     user("user as an image", "<img src=x>", QStringLiteral("M[<img src=x>") + tail,
         QStringLiteral("<img src=x> (pc-intruso)"));
     user("user as an entity", "&amp;", QStringLiteral("M[&amp;") + tail, QStringLiteral("&amp; (pc-intruso)"));
@@ -325,8 +332,8 @@ void TestHostileNetwork::hostileNames_data()
     computer("computer with ]", QStringLiteral("pc]x"), "pc]x", frame, {});
     computer("computer with |", QStringLiteral("pc|x"), "pc|x", frame, {});
     computer("computer with (", QStringLiteral("pc(x"), "pc(x", frame, {});
-    computer("computer in bold", QStringLiteral("<b>pc</b>"), "<b>pc</b>", frame,
-        QStringLiteral("INTRUSO (<b>pc</b>)"));
+    computer(
+        "computer in bold", QStringLiteral("<b>pc</b>"), "<b>pc</b>", frame, QStringLiteral("INTRUSO (<b>pc</b>)"));
     // A line break ends the computer line; what follows it is the first line of the frame.
     computer("computer with CR", QStringLiteral("pc"), "pc\rx", QStringLiteral("x  ") + frame,
         QStringLiteral("INTRUSO (pc)"));
@@ -444,7 +451,9 @@ void TestHostileNetwork::messageTexts_data()
     for (int b = 0x80; b <= 0xFF; ++b)
         high.append(static_cast<char>(b));
     row("every byte from 0x80 to 0xFF", high, high);
-    const QByteArray controls("a\0b\x01" "c\x1B[0m\x7F\t", 10);
+    const QByteArray controls("a\0b\x01"
+                              "c\x1B[0m\x7F\t",
+        10);
     row("NUL and other control bytes", controls, controls);
     row("a forged record on a line of its own", "oi\r\nM[FALSO|ANA|070512143005|5]S[]D[forjada",
         "oi  M[FALSO|ANA|070512143005|5]S[]D[forjada");

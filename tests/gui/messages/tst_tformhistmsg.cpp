@@ -35,9 +35,10 @@ QStringList strings(std::initializer_list<const char*> items)
 // 1 Jan 2026 at 10:<minute>:00.
 QString atMinute(int minute)
 {
-    return QStringLiteral("010126") + QStringLiteral("%1%2")
-                                          .arg(10 + minute / 60, 2, 10, QLatin1Char('0'))
-                                          .arg(minute % 60, 2, 10, QLatin1Char('0'))
+    return QStringLiteral("010126")
+        + QStringLiteral("%1%2")
+              .arg(10 + minute / 60, 2, 10, QLatin1Char('0'))
+              .arg(minute % 60, 2, 10, QLatin1Char('0'))
         + QStringLiteral("00");
 }
 
@@ -100,8 +101,8 @@ public:
     {
         station.com().Conectar(Me, Channel, QStringLiteral("ON"));
         // The own logon announcement comes back into the received history: start without it.
-        const bool echoed = QTest::qWaitFor(
-            [this] { return !HistoryFiles::ReadHistoryRecords(history().receivedPath()).isEmpty(); });
+        const bool echoed
+            = QTest::qWaitFor([this] { return !HistoryFiles::ReadHistoryRecords(history().receivedPath()).isEmpty(); });
         Q_UNUSED(echoed);
         HistoryFiles::CreateEmptyFile(history().receivedPath());
         HistoryFiles::CreateEmptyFile(history().sentPath());
@@ -184,7 +185,8 @@ void TestTFormHistMSG::limitWithEviction_data()
     QTest::newRow("Recebidas, 3") << 0 << 3 << strings({ "r9", "r8", "r7" });
     QTest::newRow("Enviadas, 2") << 1 << 2 << strings({ "s3", "s2" });
     QTest::newRow("Todas, 3") << 2 << 3 << strings({ "s3", "s2", "s1" });
-    QTest::newRow("Todas, 12") << 2 << 12 << strings({ "s3", "s2", "s1", "s0", "r9", "r8", "r7", "r6", "r5", "r4", "r3", "r2" });
+    QTest::newRow("Todas, 12") << 2 << 12
+                               << strings({ "s3", "s2", "s1", "s0", "r9", "r8", "r7", "r6", "r5", "r4", "r3", "r2" });
     QTest::newRow("Recebidas, 0 is no limit")
         << 0 << 0 << strings({ "r9", "r8", "r7", "r6", "r5", "r4", "r3", "r2", "r1", "r0" });
 }
@@ -317,7 +319,8 @@ void TestTFormHistMSG::textsNeverRunIntoEachOther()
     font.setPointSize(pointSize);
     const QListWidget* list = f.hist().ListBoxMsg();
     const QRect rect(0, 0, 600, HistoryEntryDelegate::EntryHeight);
-    const HistoryEntryDelegate::Desenho entry = f.hist().EntryDelegate()->desenho(list->item(0)->text(), rect, false, font);
+    const HistoryEntryDelegate::Desenho entry
+        = f.hist().EntryDelegate()->desenho(list->item(0)->text(), rect, false, font);
     QVERIFY(entry.valid);
     const HistoryEntryDelegate::Columns columns = HistoryEntryDelegate::columnsFor(font);
     QFont bold = font;
@@ -327,11 +330,11 @@ void TestTFormHistMSG::textsNeverRunIntoEachOther()
         const int right = texto.pos.x() + QFontMetrics(texto.bold ? bold : font).horizontalAdvance(texto.text);
         if (texto.pos.x() == columns.text)
             continue;
-        const bool nameLine = std::any_of(entry.textos.cbegin(), entry.textos.cend(), [&](const auto& other) {
-            return other.pos.y() == texto.pos.y() && other.pos.x() == columns.name;
-        });
+        const bool nameLine = std::any_of(entry.textos.cbegin(), entry.textos.cend(),
+            [&](const auto& other) { return other.pos.y() == texto.pos.y() && other.pos.x() == columns.name; });
         const int next = texto.pos.x() == columns.label && nameLine ? columns.name : columns.text;
-        QVERIFY2(right < next, qPrintable(QStringLiteral("\"%1\" ends at %2, past %3").arg(texto.text).arg(right).arg(next)));
+        QVERIFY2(right < next,
+            qPrintable(QStringLiteral("\"%1\" ends at %2, past %3").arg(texto.text).arg(right).arg(next)));
     }
 }
 
@@ -373,14 +376,13 @@ void TestTFormHistMSG::answer_data()
     QTest::addColumn<QString>("frame");
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QStringList>("recipients");
-    QTest::newRow("nothing selected") << 0 << false << received(1, QStringLiteral("oi")) << QStringLiteral("Favor selecionar uma mensagem.")
-                                      << QStringList();
+    QTest::newRow("nothing selected") << 0 << false << received(1, QStringLiteral("oi"))
+                                      << QStringLiteral("Favor selecionar uma mensagem.") << QStringList();
     QTest::newRow("sender not in the tree")
         << 0 << true << received(1, QStringLiteral("oi"), QStringLiteral("DIANA"))
         << QStringLiteral("Usuário não está conectado no momento.") << QStringList();
     QTest::newRow("sender in the tree, with his other computer")
-        << 0 << true << received(1, QStringLiteral("oi")) << QString()
-        << strings({ "BRUNO (pc-b)", "BRUNO (pc-c)" });
+        << 0 << true << received(1, QStringLiteral("oi")) << QString() << strings({ "BRUNO (pc-b)", "BRUNO (pc-c)" });
     QTest::newRow("Enviadas answers the addressee")
         << 1 << true << sent(1, QStringLiteral("oi"), QStringLiteral("CARLA")) << QString()
         << strings({ "CARLA (pc-d)" });
@@ -504,11 +506,11 @@ void TestTFormHistMSG::deleteAllRemovesOnlyWhatIsShown()
 {
     Fixture f;
     f.station.setting(QStringLiteral("SETUP"), QStringLiteral("QTDE_MAX_REGS_JANHIST"), SettingInteger, 2);
-    const QString toOther = BuildTextFrame(QStringLiteral("BRUNO"), QStringLiteral("CARLA"), atMinute(9), 5,
-        QStringLiteral("para outra"));
+    const QString toOther = BuildTextFrame(
+        QStringLiteral("BRUNO"), QStringLiteral("CARLA"), atMinute(9), 5, QStringLiteral("para outra"));
     const QString presence = BuildPresenceFrame(QStringLiteral("BRUNO"), atMinute(8), QStringLiteral("ON"));
-    for (const QString& frame : { received(1, QStringLiteral("velha")), received(2, QStringLiteral("nova")),
-             toOther, presence, received(3, QStringLiteral("mais nova")) })
+    for (const QString& frame : { received(1, QStringLiteral("velha")), received(2, QStringLiteral("nova")), toOther,
+             presence, received(3, QStringLiteral("mais nova")) })
         f.history().AppendReceived(frame);
     const QString mine = sent(4, QStringLiteral("enviada"));
     f.history().AppendSent(mine);
@@ -666,7 +668,8 @@ void TestTFormHistMSG::positionSavedOnClose()
     QCOMPARE(f.station.readSetting(posicao, QStringLiteral("WNDHIST_WIDTH"), SettingInteger).toInt(), 600);
     QCOMPARE(f.station.readSetting(posicao, QStringLiteral("WNDHIST_HEIGHT"), SettingInteger).toInt(), 300);
     QCOMPARE(f.station.readSetting(posicao, QStringLiteral("WNDHIST_TOP"), SettingInteger).toInt(), f.hist().pos().y());
-    QCOMPARE(f.station.readSetting(posicao, QStringLiteral("WNDHIST_LEFT"), SettingInteger).toInt(), f.hist().pos().x());
+    QCOMPARE(
+        f.station.readSetting(posicao, QStringLiteral("WNDHIST_LEFT"), SettingInteger).toInt(), f.hist().pos().x());
 }
 
 QTEST_MAIN(TestTFormHistMSG)

@@ -106,8 +106,8 @@ void TestTFormSendMSG::checkListSortedWithCompanions()
     QCOMPARE(list.AddItem(QStringLiteral("c"), QStringLiteral("carla (pc-c)"), false), 0);
     QCOMPARE(list.AddItem(QStringLiteral("a"), QStringLiteral("Ana (pc-a)"), true), 0);
     QCOMPARE(list.AddItem(QStringLiteral("b"), QStringLiteral("BRUNO (pc-b)"), true), 1);
-    QCOMPARE(list.Items(), (QStringList { QStringLiteral("Ana (pc-a)"), QStringLiteral("BRUNO (pc-b)"),
-                               QStringLiteral("carla (pc-c)") }));
+    QCOMPARE(list.Items(),
+        (QStringList { QStringLiteral("Ana (pc-a)"), QStringLiteral("BRUNO (pc-b)"), QStringLiteral("carla (pc-c)") }));
     QCOMPARE(list.IndexOf(QStringLiteral("bruno (PC-B)")), 1);
     QCOMPARE(list.IndexOf(QStringLiteral("bruno")), -1);
     // Companions and marks stay with their items when others go.
@@ -415,10 +415,9 @@ void TestTFormSendMSG::removerDesconectado_data()
     const QString ana = QStringLiteral("ANA (pc-a)");
     const QString bruno = QStringLiteral("BRUNO (pc-b)");
     QTest::newRow("absent") << QStringLiteral("CARLA (pc-c)") << QStringList { ana, bruno } << QString();
-    QTest::newRow("same user, other computer") << QStringLiteral("BRUNO (pc-x)") << QStringList { ana, bruno }
-                                               << QString();
-    QTest::newRow("present") << bruno << QStringList { ana }
-                             << QStringLiteral("Usuário \"BRUNO (pc-b)\" desconectou.");
+    QTest::newRow("same user, other computer")
+        << QStringLiteral("BRUNO (pc-x)") << QStringList { ana, bruno } << QString();
+    QTest::newRow("present") << bruno << QStringList { ana } << QStringLiteral("Usuário \"BRUNO (pc-b)\" desconectou.");
     QTest::newRow("other letter case") << QStringLiteral("bruno (PC-B)") << QStringList { ana }
                                        << QStringLiteral("Usuário \"bruno (PC-B)\" desconectou.");
 }
@@ -486,7 +485,8 @@ void TestTFormSendMSG::textLimitedTo300()
     cursor.setPosition(10);
     send.MemoMsg()->setTextCursor(cursor);
     send.MemoMsg()->insertPlainText(QString(20, QLatin1Char('b')));
-    const QString expected = QString(10, QLatin1Char('a')) + QString(10, QLatin1Char('b')) + QString(280, QLatin1Char('a'));
+    const QString expected
+        = QString(10, QLatin1Char('a')) + QString(10, QLatin1Char('b')) + QString(280, QLatin1Char('a'));
     QCOMPARE(send.MemoMsg()->toPlainText(), expected);
     // Put in whole: the end is cut.
     send.MemoMsg()->setPlainText(QString(200, QLatin1Char('x')) + QString(200, QLatin1Char('y')));
@@ -628,8 +628,8 @@ void TestTFormSendMSG::loadUsersAndDrops()
     // Any other drag is refused, by the list, the text and the window.
     QMimeData text;
     text.setText(QStringLiteral("CARLA (pc-d)"));
-    for (QWidget* target : { send.ChLBoxDestino()->viewport(), send.MemoMsg()->viewport(),
-             static_cast<QWidget*>(&send) })
+    for (QWidget* target :
+        { send.ChLBoxDestino()->viewport(), send.MemoMsg()->viewport(), static_cast<QWidget*>(&send) })
         QVERIFY(!dropAt(target, QPoint(5, 5), &text).accepted());
     QCOMPARE(send.Destinatarios().size(), 2);
 
@@ -638,8 +638,9 @@ void TestTFormSendMSG::loadUsersAndDrops()
     send.ChLBoxDestino()->setAllChecked(false);
     QMenu* mensagem = send.MenuBar()->actions().value(0)->menu();
     menuEntry(mensagem, QStringLiteral("Carregar Usuários"))->trigger();
-    QCOMPARE(send.Destinatarios(), (QStringList { QStringLiteral("BRUNO (pc-b)"), QStringLiteral("BRUNO (pc-c)"),
-                                       QStringLiteral("CARLA (pc-d)") }));
+    QCOMPARE(send.Destinatarios(),
+        (QStringList {
+            QStringLiteral("BRUNO (pc-b)"), QStringLiteral("BRUNO (pc-c)"), QStringLiteral("CARLA (pc-d)") }));
     QVERIFY(!send.isChecked(QStringLiteral("BRUNO (pc-b)")));
     QVERIFY(send.isChecked(QStringLiteral("CARLA (pc-d)")));
     QCOMPARE(send.Aviso(), QString());
@@ -660,8 +661,8 @@ void TestTFormSendMSG::longNameKeepsLayout()
     send.show();
     QVERIFY(QTest::qWaitForWindowExposed(&send));
     const QSize before = send.size();
-    const QString name = QString(5000, QLatin1Char('W')) + QStringLiteral("<b>x</b> (pc-") + QString(3000, QLatin1Char('z'))
-        + QLatin1Char(')');
+    const QString name = QString(5000, QLatin1Char('W')) + QStringLiteral("<b>x</b> (pc-")
+        + QString(3000, QLatin1Char('z')) + QLatin1Char(')');
     send.AdicionarDestinatario(name);
     QVERIFY(send.DicaDestinatarios().endsWith(QStringLiteral("<b>x</b>")));
     // The tooltip shows the markup as text.

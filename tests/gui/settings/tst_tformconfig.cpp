@@ -25,7 +25,7 @@ const QString Setup = QStringLiteral("SETUP");
 struct ConfigStation
 {
     FakeMailslotNetwork network;
-    TestStation station{ QStringLiteral("pc-a"), network };
+    TestStation station { QStringLiteral("pc-a"), network };
 
     ConfigStation()
     {
@@ -90,8 +90,8 @@ int checkedStatus(const TFormConfig& form)
     return -1;
 }
 
-QList<ProfileFile::Entry> withValue(QList<ProfileFile::Entry> entries, const QString& section, const QString& key,
-    const QString& value)
+QList<ProfileFile::Entry> withValue(
+    QList<ProfileFile::Entry> entries, const QString& section, const QString& key, const QString& value)
 {
     for (ProfileFile::Entry& entry : entries) {
         if (entry.section == section && entry.key == key)
@@ -153,9 +153,9 @@ void TestTFormConfig::everyControlMapsToItsKey_data()
 
     const auto row = [](const char* section, const char* key, const char* control, const QString& caption,
                          const QVariant& value, const char* saved) {
-        QTest::addRow("%s %s", section, key) << QString::fromLatin1(section) << QString::fromLatin1(key)
-                                             << QString::fromLatin1(control) << caption << value
-                                             << QString::fromUtf8(saved);
+        QTest::addRow("%s %s", section, key)
+            << QString::fromLatin1(section) << QString::fromLatin1(key) << QString::fromLatin1(control) << caption
+            << value << QString::fromUtf8(saved);
     };
     row("SETUP", "DEFAULT_CHANNEL", "ComboCanal", {}, QStringLiteral("REDE1"), "REDE1");
     row("SETUP", "DEFAULT_USER", "EdDefaultUser", {}, QStringLiteral("ANA"), "ANA");
@@ -185,8 +185,7 @@ void TestTFormConfig::everyControlMapsToItsKey_data()
     row("ENVIAR", "CONFIRMAR_ENTREGA", "ChBoxConfirmarEntrega",
         QStringLiteral("Confirmar mensagens recebidas e exibir a entrega das enviadas"), false, "0");
     row("BACKUP", "AUTO_BACKUP", "ChBoxAutoBackup",
-        QStringLiteral("Cópia de segurança automática (ao fechar) a cada                    execuções."), false,
-        "0");
+        QStringLiteral("Cópia de segurança automática (ao fechar) a cada                    execuções."), false, "0");
     // No bound on the number of runs, even a meaningless one.
     row("BACKUP", "AUTO_BACKUP_CADA", "EdAutoBackupCada", {}, -5, "-5");
     row("BACKUP", "AUTO_BACKUP_TROCA", "ChBoxAutoBackupTroca",
@@ -394,7 +393,7 @@ void TestTFormConfig::channelTyping()
     QCOMPARE(s.stored(Setup, QStringLiteral("DEFAULT_CHANNEL")), shown);
     QStringList channels;
     s.station.tools().names().LoadChannelList(channels);
-    QCOMPARE(channels, QStringList{ QStringLiteral("NETWORK") });
+    QCOMPARE(channels, QStringList { QStringLiteral("NETWORK") });
     s.reopen();
     // Not on the channel list: the box opens empty.
     QVERIFY(s.form().ComboCanal()->currentText().isEmpty());
@@ -408,12 +407,17 @@ void TestTFormConfig::storedChannelSelected_data()
 
     const QStringList list { QStringLiteral("VENDAS"), QStringLiteral("NETWORK"), QStringLiteral("rede1"),
         QStringLiteral("REDE-LONGA") };
-    QTest::newRow("on the list") << list << "VENDAS" << "VENDAS";
-    QTest::newRow("other letter case") << list << "vendas" << "VENDAS";
+    QTest::newRow("on the list") << list << "VENDAS"
+                                 << "VENDAS";
+    QTest::newRow("other letter case") << list << "vendas"
+                                       << "VENDAS";
     // The box writes channels in capitals; mailbox names ignore letter case anyway.
-    QTest::newRow("small letters on the list") << list << "REDE1" << "REDE1";
-    QTest::newRow("not on the list") << list << "COMPRAS" << "";
-    QTest::newRow("empty") << list << "" << "";
+    QTest::newRow("small letters on the list") << list << "REDE1"
+                                               << "REDE1";
+    QTest::newRow("not on the list") << list << "COMPRAS"
+                                     << "";
+    QTest::newRow("empty") << list << ""
+                           << "";
     // Kept whole and saved whole: the logon judges it.
     QTest::newRow("longer than eight") << list << "REDE-LONGA"
                                        << "REDE-LONGA";
@@ -543,8 +547,10 @@ void TestTFormConfig::soundCopy()
     const QByteArray channelList = s.station.home().read(QStringLiteral("Dados/canais.dbt"));
     s.station.setting(QStringLiteral("RECEBER"), QStringLiteral("EMITIR_SOM"), SettingBoolean, receber);
     s.station.setting(QStringLiteral("ENVIAR"), QStringLiteral("EMITIR_SOM"), SettingBoolean, !receber);
-    s.station.setting(QStringLiteral("RECEBER"), QStringLiteral("ARQ_EMITIR_SOM"), SettingString, QStringLiteral("/r.wav"));
-    s.station.setting(QStringLiteral("ENVIAR"), QStringLiteral("ARQ_EMITIR_SOM"), SettingString, QStringLiteral("/e.wav"));
+    s.station.setting(
+        QStringLiteral("RECEBER"), QStringLiteral("ARQ_EMITIR_SOM"), SettingString, QStringLiteral("/r.wav"));
+    s.station.setting(
+        QStringLiteral("ENVIAR"), QStringLiteral("ARQ_EMITIR_SOM"), SettingString, QStringLiteral("/e.wav"));
     s.form().Exibir();
     const QByteArray before = s.iniBytes();
 

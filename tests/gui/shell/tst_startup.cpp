@@ -204,7 +204,8 @@ void TestStartup::checks_data()
     QTest::newRow("data directory in lower case")
         << QString() << Entries { { QStringLiteral("dados/"), {} } } << Results { true, true, true }
         << Entries { { QStringLiteral("colloqua.ini"), factory }, { QStringLiteral("dados/canais.dbt"), network } }
-        << QStringList { QStringLiteral("dados"), QStringLiteral("Plug-Ins") } << QStringList { QStringLiteral("Dados") };
+        << QStringList { QStringLiteral("dados"), QStringLiteral("Plug-Ins") }
+        << QStringList { QStringLiteral("Dados") };
     QTest::newRow("leftovers of cut-off saves go, copies the user named stay")
         << QString()
         << Entries { { QStringLiteral("colloqua.ini"), ownSettings }, { QStringLiteral("colloqua.ini.HkWqZe"), "x" },
@@ -339,7 +340,8 @@ void TestStartup::handOver_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<bool>("loggedOn");
 
-    QTest::newRow("factory settings: no logon") << QString() << QStringLiteral("NETWORK") << QStringLiteral("ON") << false;
+    QTest::newRow("factory settings: no logon")
+        << QString() << QStringLiteral("NETWORK") << QStringLiteral("ON") << false;
     QTest::newRow("default user") << QStringLiteral("ANA") << QStringLiteral("VENDAS") << QStringLiteral("OC") << true;
     QTest::newRow("default status OF") << QStringLiteral("ANA") << QStringLiteral("VENDAS") << QStringLiteral("OF")
                                        << false;
@@ -360,8 +362,8 @@ void TestStartup::handOver()
     fixture.setting(QStringLiteral("DEFAULT_CHANNEL"), channel);
     fixture.setting(QStringLiteral("DEFAULT_STATUS"), status);
     fixture.setting(QStringLiteral("EXIBIR_JANELA"), false, SettingBoolean);
-    Settings(StationHome(fixture.home())).WriteSetting(QStringLiteral("POSICAO"), QStringLiteral("WNDHIST_LEFT"),
-        SettingInteger, 77);
+    Settings(StationHome(fixture.home()))
+        .WriteSetting(QStringLiteral("POSICAO"), QStringLiteral("WNDHIST_LEFT"), SettingInteger, 77);
     Station& station = fixture.createAndCheck();
     TFormCom& com = station.FormCom();
 
@@ -424,8 +426,7 @@ void TestStartup::lateTray_data()
     QTest::addColumn<QString>("leftOnScreen"); // "logon", "communicator" or nothing
 
     QTest::newRow("logged off: the logon dialog goes") << QString() << true << false << QString();
-    QTest::newRow("logged off, a name being typed: it stays")
-        << QString() << true << true << QStringLiteral("logon");
+    QTest::newRow("logged off, a name being typed: it stays") << QString() << true << true << QStringLiteral("logon");
     QTest::newRow("logged on, window asked for: it stays")
         << QStringLiteral("ANA") << true << false << QStringLiteral("communicator");
     QTest::newRow("logged on, window shown only for lack of a tray: it goes")
@@ -583,10 +584,26 @@ void TestStartup::preferredPlatform_data()
     QTest::addColumn<QString>("platformArgument");
     QTest::addColumn<QString>("preferred");
 
-    QTest::newRow("Wayland session with XWayland") << "wayland-0" << ":0" << "" << "" << "xcb";
-    QTest::newRow("Wayland only") << "wayland-0" << "" << "" << "" << "";
-    QTest::newRow("QT_QPA_PLATFORM is the user's") << "wayland-0" << ":0" << "wayland" << "" << "";
-    QTest::newRow("so is -platform") << "" << ":0" << "" << "offscreen" << "";
+    QTest::newRow("Wayland session with XWayland") << "wayland-0"
+                                                   << ":0"
+                                                   << ""
+                                                   << ""
+                                                   << "xcb";
+    QTest::newRow("Wayland only") << "wayland-0"
+                                  << ""
+                                  << ""
+                                  << ""
+                                  << "";
+    QTest::newRow("QT_QPA_PLATFORM is the user's") << "wayland-0"
+                                                   << ":0"
+                                                   << "wayland"
+                                                   << ""
+                                                   << "";
+    QTest::newRow("so is -platform") << ""
+                                     << ":0"
+                                     << ""
+                                     << "offscreen"
+                                     << "";
 }
 
 void TestStartup::preferredPlatform()

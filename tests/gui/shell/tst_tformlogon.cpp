@@ -65,22 +65,26 @@ void TestTFormLogon::proposedPair_data()
             { QStringLiteral("LAST_USER"), QString::fromUtf8(u2) } };
     };
     QTest::newRow("both defaults set: the defaults")
-        << channels << users << both("ADM", "ANA", "VENDAS", "BRUNO") << "ADM" << "ANA" << true;
+        << channels << users << both("ADM", "ANA", "VENDAS", "BRUNO") << "ADM"
+        << "ANA" << true;
     QTest::newRow("default user empty: the last pair, not the default channel")
-        << channels << users << both("ADM", "", "VENDAS", "BRUNO") << "VENDAS" << "BRUNO" << true;
+        << channels << users << both("ADM", "", "VENDAS", "BRUNO") << "VENDAS"
+        << "BRUNO" << true;
     QTest::newRow("default channel empty: the last pair, not the default user")
-        << channels << users << both("", "ANA", "VENDAS", "BRUNO") << "VENDAS" << "BRUNO" << true;
-    QTest::newRow("matched without letter case")
-        << channels << users << both("adm", "carla", "", "") << "ADM" << "CARLA" << true;
-    QTest::newRow("remembered user no longer listed")
-        << channels << users << both("", "", "VENDAS", "ZECA") << "VENDAS" << "" << true;
+        << channels << users << both("", "ANA", "VENDAS", "BRUNO") << "VENDAS"
+        << "BRUNO" << true;
+    QTest::newRow("matched without letter case") << channels << users << both("adm", "carla", "", "") << "ADM"
+                                                 << "CARLA" << true;
+    QTest::newRow("remembered user no longer listed") << channels << users << both("", "", "VENDAS", "ZECA") << "VENDAS"
+                                                      << "" << true;
     QTest::newRow("remembered channel no longer listed: the first channel, focus stays")
-        << channels << users << both("", "", "RH", "ANA") << "ADM" << "ANA" << false;
+        << channels << users << both("", "", "RH", "ANA") << "ADM"
+        << "ANA" << false;
     QTest::newRow("keys absent: the last channel defaults to NETWORK")
-        << channels << users << Pairs { { QStringLiteral("EXIBIR_MSG"), QStringLiteral("1") } } << "NETWORK" << ""
-        << true;
-    QTest::newRow("first use: no settings file, empty lists")
-        << QStringList() << QStringList() << Pairs() << "" << "" << false;
+        << channels << users << Pairs { { QStringLiteral("EXIBIR_MSG"), QStringLiteral("1") } } << "NETWORK"
+        << "" << true;
+    QTest::newRow("first use: no settings file, empty lists") << QStringList() << QStringList() << Pairs() << ""
+                                                              << "" << false;
 }
 
 void TestTFormLogon::proposedPair()
@@ -118,12 +122,18 @@ void TestTFormLogon::typing_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("user: letters become capitals, the dot is dropped") << true << "ab.c" << "ABC";
-    QTest::newRow("user: every forbidden character dropped") << true << "a'b(c)d[e]f|g" << "ABCDEFG";
-    QTest::newRow("user: digits and signs kept") << true << "joao-2 x_y" << "JOAO-2 X_Y";
-    QTest::newRow("user: at most 15 characters") << true << "abcdefghijklmnopq" << "ABCDEFGHIJKLMNO";
-    QTest::newRow("channel: capitals, dot dropped") << false << "ven.das" << "VENDAS";
-    QTest::newRow("channel: at most 8 characters") << false << "financeiro" << "FINANCEI";
+    QTest::newRow("user: letters become capitals, the dot is dropped") << true << "ab.c"
+                                                                       << "ABC";
+    QTest::newRow("user: every forbidden character dropped") << true << "a'b(c)d[e]f|g"
+                                                             << "ABCDEFG";
+    QTest::newRow("user: digits and signs kept") << true << "joao-2 x_y"
+                                                 << "JOAO-2 X_Y";
+    QTest::newRow("user: at most 15 characters") << true << "abcdefghijklmnopq"
+                                                 << "ABCDEFGHIJKLMNO";
+    QTest::newRow("channel: capitals, dot dropped") << false << "ven.das"
+                                                    << "VENDAS";
+    QTest::newRow("channel: at most 8 characters") << false << "financeiro"
+                                                   << "FINANCEI";
 }
 
 void TestTFormLogon::typing()
@@ -152,18 +162,25 @@ void TestTFormLogon::ok_data()
     QTest::addColumn<QString>("afterwards"); // "USER/CHANNEL STATUS" or "" when logged off
 
     const QString question = QStringLiteral("Deseja alterar para usuário \"BRUNO\" no canal \"VENDAS\"?");
-    QTest::newRow("logged off, nothing typed: logs on") << "" << "" << false << "" << "ANA/VENDAS ON";
-    QTest::newRow("logged off, typed: logs on without asking") << "" << "bruno" << false << "" << "BRUNO/VENDAS ON";
-    QTest::newRow("same session, nothing typed: nothing happens")
-        << "ANA/VENDAS" << "" << false << "" << "ANA/VENDAS AU";
-    QTest::newRow("another session proposed, nothing typed: switches without asking")
-        << "CARLA/VENDAS" << "" << false << "" << "ANA/VENDAS ON";
-    QTest::newRow("typed while logged on, Yes: switches")
-        << "ANA/VENDAS" << "bruno" << true << question << "BRUNO/VENDAS ON";
-    QTest::newRow("typed while logged on, No: stays") << "ANA/VENDAS" << "bruno" << false << question
-                                                      << "ANA/VENDAS AU";
+    QTest::newRow("logged off, nothing typed: logs on") << ""
+                                                        << "" << false << ""
+                                                        << "ANA/VENDAS ON";
+    QTest::newRow("logged off, typed: logs on without asking") << ""
+                                                               << "bruno" << false << ""
+                                                               << "BRUNO/VENDAS ON";
+    QTest::newRow("same session, nothing typed: nothing happens") << "ANA/VENDAS"
+                                                                  << "" << false << ""
+                                                                  << "ANA/VENDAS AU";
+    QTest::newRow("another session proposed, nothing typed: switches without asking") << "CARLA/VENDAS"
+                                                                                      << "" << false << ""
+                                                                                      << "ANA/VENDAS ON";
+    QTest::newRow("typed while logged on, Yes: switches") << "ANA/VENDAS"
+                                                          << "bruno" << true << question << "BRUNO/VENDAS ON";
+    QTest::newRow("typed while logged on, No: stays") << "ANA/VENDAS"
+                                                      << "bruno" << false << question << "ANA/VENDAS AU";
     QTest::newRow("same name retyped while logged on: still asks")
-        << "ANA/VENDAS" << "ana" << false << QStringLiteral("Deseja alterar para usuário \"ANA\" no canal \"VENDAS\"?")
+        << "ANA/VENDAS"
+        << "ana" << false << QStringLiteral("Deseja alterar para usuário \"ANA\" no canal \"VENDAS\"?")
         << "ANA/VENDAS AU";
 }
 

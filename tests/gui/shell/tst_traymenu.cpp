@@ -73,17 +73,28 @@ void TestTrayMenu::entries_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("Comunicador, logged off: logon dialog") << false << "MenuComunicador" << "offline,logon";
-    QTest::newRow("Comunicador, logged on: communicator") << true << "MenuComunicador" << "ANA ON,communicator";
-    QTest::newRow("CONECTADO, logged off: last pair") << false << "PopMenuConectado" << "ANA ON";
-    QTest::newRow("AUSENTE") << true << "PopMenuAusente" << "ANA AU";
-    QTest::newRow("OCUPADO") << true << "PopMenuOcupado" << "ANA OC";
-    QTest::newRow("INVISÍVEL") << true << "PopMenuInvisivel" << "ANA IN";
-    QTest::newRow("AUSENTE, logged off: last pair as Away") << false << "PopMenuAusente" << "ANA AU";
-    QTest::newRow("DESCONECTADO") << true << "PopMenuDesconectado" << "offline";
-    QTest::newRow("Créditos") << true << "MenuCreditos" << "ANA ON,credits";
-    QTest::newRow("Manual") << true << "MenuManual" << "ANA ON";
-    QTest::newRow("Fechar Aplicativo") << true << "MenuFechar" << "offline";
+    QTest::newRow("Comunicador, logged off: logon dialog") << false << "MenuComunicador"
+                                                           << "offline,logon";
+    QTest::newRow("Comunicador, logged on: communicator") << true << "MenuComunicador"
+                                                          << "ANA ON,communicator";
+    QTest::newRow("CONECTADO, logged off: last pair") << false << "PopMenuConectado"
+                                                      << "ANA ON";
+    QTest::newRow("AUSENTE") << true << "PopMenuAusente"
+                             << "ANA AU";
+    QTest::newRow("OCUPADO") << true << "PopMenuOcupado"
+                             << "ANA OC";
+    QTest::newRow("INVISÍVEL") << true << "PopMenuInvisivel"
+                               << "ANA IN";
+    QTest::newRow("AUSENTE, logged off: last pair as Away") << false << "PopMenuAusente"
+                                                            << "ANA AU";
+    QTest::newRow("DESCONECTADO") << true << "PopMenuDesconectado"
+                                  << "offline";
+    QTest::newRow("Créditos") << true << "MenuCreditos"
+                              << "ANA ON,credits";
+    QTest::newRow("Manual") << true << "MenuManual"
+                            << "ANA ON";
+    QTest::newRow("Fechar Aplicativo") << true << "MenuFechar"
+                                       << "offline";
 }
 
 void TestTrayMenu::entries()
@@ -198,11 +209,12 @@ void TestTrayMenu::inserirUsuario_data()
     QTest::addColumn<QVariant>("answer"); // null: cancelled
     QTest::addColumn<QStringList>("users");
 
-    QTest::newRow("lower case stored in capitals, sorted") << QVariant(QStringLiteral("carla"))
-                                                           << strings({ "ANA", "CARLA", "ZECA" });
+    QTest::newRow("lower case stored in capitals, sorted")
+        << QVariant(QStringLiteral("carla")) << strings({ "ANA", "CARLA", "ZECA" });
     QTest::newRow("accented letters too") << QVariant(QStringLiteral("zé")) << strings({ "ANA", "ZÉ", "ZECA" });
     QTest::newRow("already known") << QVariant(QStringLiteral("ana")) << strings({ "ANA", "ZECA" });
-    QTest::newRow("a pasted TAB is dropped") << QVariant(QStringLiteral("bia\tna")) << strings({ "ANA", "BIANA", "ZECA" });
+    QTest::newRow("a pasted TAB is dropped")
+        << QVariant(QStringLiteral("bia\tna")) << strings({ "ANA", "BIANA", "ZECA" });
     QTest::newRow("empty") << QVariant(QString()) << strings({ "ANA", "ZECA" });
     QTest::newRow("cancelled") << QVariant() << strings({ "ANA", "ZECA" });
 }
