@@ -49,9 +49,11 @@ xsession_environment() {
 }
 
 # xsession_screen_start PREFIX WIDTHxHEIGHT: a screen of that size; Xvfb writes its display
-# number to PREFIXdisplay once it accepts clients.
+# number to PREFIXdisplay once it accepts clients. -noreset: otherwise the server resets when its
+# last client leaves (the xdpyinfo that saw it answer), and a window manager that connects during
+# the reset is refused.
 xsession_screen_start() {
-    xsession_spawn "${1}xvfb.log" Xvfb -displayfd 3 -screen 0 "${2}x24" -nolisten tcp 3>"${1}display"
+    xsession_spawn "${1}xvfb.log" Xvfb -displayfd 3 -screen 0 "${2}x24" -nolisten tcp -noreset 3>"${1}display"
 }
 
 # xsession_await WHAT LOG SECONDS COMMAND...: runs COMMAND every tenth of a second until it
