@@ -11,6 +11,12 @@ QString NameRules::withoutForbidden(QString name)
     return name;
 }
 
+QString NameRules::withoutUnstorable(QString name)
+{
+    name.removeIf([](QChar c) { return isForbidden(c) || c.category() == QChar::Other_Control; });
+    return name;
+}
+
 QChar NameRules::typedCapital(QChar c)
 {
     if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))

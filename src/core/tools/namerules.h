@@ -14,6 +14,10 @@ inline constexpr QStringView ForbiddenChars = u".'()[]|";
 bool isForbidden(QChar c);
 // `name` without the forbidden characters.
 QString withoutForbidden(QString name);
+// A name given whole (pasted, or typed into a prompt) as it can be stored: without the forbidden
+// characters and without control characters (a TAB, a line break), which no frame, tree entry or
+// tree file (TAB-separated) can carry either.
+QString withoutUnstorable(QString name);
 
 // A typed letter a to z as its capital; every other character as typed (accented letters
 // included: only what the keyboard gives plainly is changed).

@@ -664,10 +664,8 @@ void TFormConfig::SButUsuarioClick()
         const std::optional<QString> typed = m_station.prompter().askText(tr("Adicionar usuário"), tr("Usuário:"), {});
         if (!typed)
             return;
-        // Stored as typed, but never with a character the frames, the tree entries and the
-        // tree file (TAB-separated) cannot carry.
-        QString name = *typed;
-        name.removeIf([](QChar c) { return NameRules::isForbidden(c) || c.category() == QChar::Other_Control; });
+        // Stored as typed, but never with a character no name can carry.
+        const QString name = NameRules::withoutUnstorable(*typed);
         if (name.isEmpty())
             return;
         tools.names().AddUserName(name);

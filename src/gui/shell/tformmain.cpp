@@ -227,11 +227,8 @@ void TFormMain::InserirUsuario()
             = m_station.prompter().askText(tr("Adicionar usuário"), tr("Usuário:"), QString());
         if (!answer)
             return;
-        // A pasted name could carry what the logon dialog refuses to type, or a TAB or line
-        // break that no frame, tree entry or tree file (TAB-separated) can hold.
-        QString name = QLocale::system().toUpper(*answer);
-        name.removeIf([](QChar c) { return NameRules::isForbidden(c) || c.category() == QChar::Other_Control; });
-        name = TrimBlanks(name);
+        // A pasted name could carry what the logon dialog refuses to type.
+        const QString name = TrimBlanks(NameRules::withoutUnstorable(QLocale::system().toUpper(*answer)));
         if (name.isEmpty())
             return;
         tools.names().AddUserName(name);

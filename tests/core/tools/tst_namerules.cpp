@@ -41,6 +41,21 @@ private slots:
         QTest::newRow("letters untouched") << QStringLiteral("zé") << QStringLiteral("zé");
     }
 
+    void withoutUnstorable_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("clean");
+        QTest::newRow("TAB and line breaks") << QStringLiteral("A\tB\r\nC") << QStringLiteral("ABC");
+        QTest::newRow("forbidden and control together") << QStringLiteral("A.B\x01 C") << QStringLiteral("AB C");
+    }
+
+    void withoutUnstorable()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, clean);
+        QCOMPARE(NameRules::withoutUnstorable(name), clean);
+    }
+
     void withoutForbidden()
     {
         QFETCH(QString, name);
