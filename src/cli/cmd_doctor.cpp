@@ -7,6 +7,7 @@
 #include "netbiosdatagram.h"
 #include "netoptions.h"
 #include "networkdiagnosis.h"
+#include "preferences.h"
 #include "presence.h"
 #include "settings.h"
 #include "stationhome.h"
@@ -320,8 +321,7 @@ int runDoctor(const QStringList& arguments, CliStreams& io)
     NetOptions defaults;
     defaults.config = NetworkConfig::fromSettings(settings);
     defaults.computer = NetworkConfig::computerName(settings);
-    defaults.channel = settings.readString(
-        QStringLiteral("SETUP"), QStringLiteral("LAST_CHANNEL"), QStringLiteral("NETWORK"), QStringLiteral("NETWORK"));
+    defaults.channel = Preferences(settings).lastChannel();
     if (defaults.channel.isEmpty())
         defaults.channel = QStringLiteral("NETWORK");
     const std::optional<NetOptions> net = NetOptions::parse(args, io.err, Prefix, defaults);

@@ -193,8 +193,8 @@ private slots:
         QTest::newRow("nft other port") << nftHead + u"  udp dport 53 drop\n"_s << QStringList {};
         QTest::newRow("nft all but the port") << nftHead + u"  udp dport != 45138 drop\n"_s << QStringList {};
         QTest::newRow("nft accepted first") << nftHead + u"  udp dport 45138 accept\n  udp drop\n"_s << QStringList {};
-        QTest::newRow("nft all udp") << nftHead + u"  ip saddr 10.0.0.0/8 udp drop\n"_s
-                                     << QStringList { u"ip saddr 10.0.0.0/8 udp drop"_s };
+        QTest::newRow("nft all udp") << nftHead + u"  ip saddr 127.0.0.0/8 udp drop\n"_s
+                                     << QStringList { u"ip saddr 127.0.0.0/8 udp drop"_s };
         QTest::newRow("nft policy drop") << QStringLiteral(
             "table inet filter {\n chain input {\n  type filter hook input priority 0; policy drop;\n"
             "  tcp dport 22 accept\n") << QStringList { u"type filter hook input priority 0; policy drop;"_s };
