@@ -80,7 +80,7 @@ void Preferences::setLastLogon(const QString& user, const QString& channel)
 // Without a file the communicator stays hidden after logon, as the settings dialog shows it.
 bool Preferences::showCommunicatorOnLogon() const
 {
-    return read(Setup::ExibirJanela, Setup::ExibirJanela.defaultValue, false);
+    return read(Setup::ExibirJanela, Setup::ExibirJanela.defaultValue, ShowCommunicatorWithoutFile);
 }
 
 bool Preferences::closeCommunicatorOnLogoff() const

@@ -35,6 +35,9 @@ public:
     // LAST_USER, then LAST_CHANNEL. Throws FileError as Settings::WriteSetting does.
     void setLastLogon(const QString& user, const QString& channel);
     bool showCommunicatorOnLogon() const;
+    // What showCommunicatorOnLogon reads when colloqua.ini is absent, which the settings dialog
+    // shows too.
+    static constexpr bool ShowCommunicatorWithoutFile = false;
     bool closeCommunicatorOnLogoff() const;
     bool awayOnScreenSaver() const;
     bool keepGroupsOpen() const;

@@ -307,7 +307,7 @@ TFormConfig::TFormConfig(Station& station, QWidget* parent)
         Q_ASSERT(control);
         // Without a settings file the communicator is not shown after logon.
         if (binding.key == &SettingKeys::entry(SettingKeys::Setup::ExibirJanela))
-            binding.fallback = false;
+            binding.fallback = Preferences::ShowCommunicatorWithoutFile;
         m_bindings.append(binding);
     }
 
